@@ -1,0 +1,42 @@
+// Level-to-colour mapping of a sonogram pane, free of any window. Pixels are
+// 0x00RRGGBB; a column of `rows` pixels is written with a stride of
+// `rowStride` pixels between rows (the image stores row k of slot s at
+// k * M + s, row 0 being the lowest frequency).
+#pragma once
+
+#include <cstdint>
+
+namespace sonogram {
+
+// The mode word: the low three bits choose the kind, bit 3 inverts.
+enum SonogramMode : int {
+    kModeAmplitude = 1,
+    kModeAM = 2,
+    kModeFM = 4,
+    kModeInverted = 8,
+};
+
+// g = trunc(255 (U - v') / (U - L)) with v' = v limited to [L, U]: strong
+// components are dark. A level that is not a number counts as L.
+int GreyLevel(double level, double upper, double lower);
+
+// A grey g tinted by the phase step p: green for p > 0, red for p < 0,
+// saturating at |p| = 0.001 rad.
+uint32_t AMColour(int grey, double phaseStep);
+
+// True when the mode paints columns at all (1, 2 and 9); the other kinds
+// leave the image as the last clear left it.
+bool ModeHasColouring(int mode);
+
+// The colour of a column outside the signal: black in the inverted
+// amplitude mode, white otherwise.
+uint32_t BlankColour(int mode);
+
+// Colours one column in mode 1, 2 or 9 from its levels and phase steps.
+void ColourColumn(int mode, const double* levels, const double* phaseSteps, int rows, double upper,
+                  double lower, uint32_t* pixels, int rowStride);
+
+// Fills one column with the blank colour of the mode.
+void BlankColumn(int mode, int rows, uint32_t* pixels, int rowStride);
+
+}  // namespace sonogram
