@@ -1,0 +1,295 @@
+#include "FGTComputation.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "FGTSums.h"
+
+namespace fgt {
+
+namespace {
+
+double TwoPi() { return 8.0 * std::atan(1.0); }
+
+// Zero values after the copied real parts: a kernel padded to a multiple of
+// four taps reads up to three values past its last real tap.
+constexpr long kRealPadding = 8;
+
+long RoundUpToFour(long n) { return (n + 3) / 4 * 4; }
+
+template <typename T>
+std::unique_ptr<T[]> TryAllocate(long n) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
+}
+
+// Work arrays of one thread: the kernel of the current row in its three
+// parts, the windowed cosine and sine as the sums read them, and the window
+// starts of the row's analysis points.
+struct RowWorkspace {
+    std::unique_ptr<double[]> m_pGauss;
+    std::unique_ptr<double[]> m_pCos;
+    std::unique_ptr<double[]> m_pSin;
+    std::unique_ptr<double[]> windowedCos;
+    std::unique_ptr<double[]> windowedSin;
+    std::unique_ptr<int[]> starts;
+
+    bool Allocate(int guard, int maxRowLength) {
+        const long kernel = 2L * guard + 1;
+        m_pGauss = TryAllocate<double>(kernel);
+        m_pCos = TryAllocate<double>(kernel);
+        m_pSin = TryAllocate<double>(kernel);
+        windowedCos = TryAllocate<double>(RoundUpToFour(2L * guard));
+        windowedSin = TryAllocate<double>(RoundUpToFour(2L * guard));
+        starts = TryAllocate<int>(std::max(maxRowLength, 1));
+        return m_pGauss && m_pCos && m_pSin && windowedCos && windowedSin && starts;
+    }
+};
+
+void ComputeRow(const SignalRef& signal, const double* real, double frequency, double sigmaT, int length,
+                double* out, RowWorkspace& work, SumPath path) {
+    const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
+    if (E <= 0) {
+        // No taps: both sums are zero.
+        std::fill(out, out + length, -std::numeric_limits<double>::infinity());
+        return;
+    }
+    const int S = signal.guard;
+    BuildKernel(signal.frADC, frequency, sigmaT, E, S, work.m_pGauss.get(), work.m_pCos.get(),
+                work.m_pSin.get());
+    const int taps = 2 * E;
+    const int paddedTaps = static_cast<int>(RoundUpToFour(taps));
+    double* wc = work.windowedCos.get();
+    double* ws = work.windowedSin.get();
+    for (int i = 0; i < taps; ++i) {
+        const double g = work.m_pGauss[S - E + i];
+        wc[i] = g * work.m_pCos[S - E + i];
+        ws[i] = g * work.m_pSin[S - E + i];
+    }
+    std::fill(wc + taps, wc + paddedTaps, 0.0);
+    std::fill(ws + taps, ws + paddedTaps, 0.0);
+
+    // The real parts start with sample -S, so sample n + m is real[S + n + m].
+    int* starts = work.starts.get();
+    AnalysisPoints(signal.frADC, sigmaT, length, signal.nSamples, starts);
+    for (int k = 0; k < length; ++k) starts[k] += S - E;
+
+    if (path == SumPath::Avx2)
+        RowValuesAvx2(wc, ws, paddedTaps, real, starts, length, out);
+    else
+        RowValuesPortable(wc, ws, paddedTaps, real, starts, length, out);
+    SmoothRow(out, length);
+}
+
+}  // namespace
+
+int RowCount(double frADC) {
+    if (!(frADC > 0.0) || !std::isfinite(frADC)) return 0;
+    const double top = std::trunc(kRowsPerOctave * std::log(frADC * 0.5) / std::log(2.0));
+    const double rows = top - (kFirstStep - 1);
+    if (rows <= 0.0) return 0;
+    return rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
+}
+
+double RowFrequency(int row) { return std::pow(2.0, static_cast<double>(kFirstStep + row) / kRowsPerOctave); }
+
+double RowSigmaT(double P, double frequency) { return P / (frequency * TwoPi()); }
+
+double RowLengthExact(long nSamples, double frADC, double sigmaT) {
+    return std::trunc((static_cast<double>(nSamples) / frADC) / sigmaT);
+}
+
+int KernelHalfLength(double frADC, double sigmaT, int guard) {
+    const double e = std::trunc(frADC * (sigmaT * 5.0));
+    const int limit = std::max(guard - 1, 0);
+    if (!(e > 0.0)) return 0;
+    return e >= limit ? limit : static_cast<int>(e);
+}
+
+bool FillGrid(double P, const SignalRef& signal, int nRows, double* frequency, double* sigmaT, int* rowLength,
+              double& total) {
+    total = 0.0;
+    bool fits = true;
+    for (int j = 0; j < nRows; ++j) {
+        frequency[j] = RowFrequency(j);
+        sigmaT[j] = RowSigmaT(P, frequency[j]);
+        const double length = RowLengthExact(signal.nSamples, signal.frADC, sigmaT[j]);
+        if (!(length >= 0.0) || length > INT_MAX) {
+            fits = false;
+            rowLength[j] = 0;
+            total += std::isfinite(length) ? length : static_cast<double>(INT_MAX) * 2.0;
+        } else {
+            rowLength[j] = static_cast<int>(length);
+            total += length;
+        }
+    }
+    return fits && total <= INT_MAX;
+}
+
+double RequiredBytes(double total, int nRows, const SignalRef& signal, int threads) {
+    const double values = total * (sizeof(double) + sizeof(uint32_t));
+    const double grid = static_cast<double>(nRows) * (2 * sizeof(double) + sizeof(int));
+    const double real =
+        (static_cast<double>(signal.nSamples) + 2.0 * signal.guard + kRealPadding) * sizeof(double);
+    // Per thread: five kernel arrays of the guard band's size and, at most,
+    // the window starts of the longest row (never more than all values).
+    const double perThread = 5.0 * (2.0 * signal.guard + 4) * sizeof(double);
+    const double starts = std::min(total, static_cast<double>(INT_MAX)) * sizeof(int);
+    return values + grid + real + threads * perThread + std::min(starts, values);
+}
+
+double AvailableBytes() {
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    double kib = 0.0;
+    std::string unit;
+    while (meminfo >> key >> kib) {
+        std::getline(meminfo, unit);
+        if (key == "MemAvailable:") return kib * 1024.0;
+    }
+    const long pages = sysconf(_SC_AVPHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) return static_cast<double>(pages) * static_cast<double>(pageSize);
+    return std::numeric_limits<double>::infinity();
+}
+
+std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
+    const double mib = 1024.0 * 1024.0;
+    auto megabytes = [mib](double bytes) {
+        const double m = std::ceil(bytes / mib);
+        return m > 1e15 ? 1000000000000000ULL : static_cast<unsigned long long>(m);
+    };
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Недостаточно памяти для FGT: нужно %llu МБ, доступно %llu МБ.\n"
+                  "Увеличьте параметр Р или возьмите сигнал короче.\n\n"
+                  "Not enough memory for the FGT.",
+                  megabytes(requiredBytes), megabytes(availableBytes));
+    return text;
+}
+
+void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard, double* gauss,
+                 double* cosine, double* sine) {
+    const double twoPi = TwoPi();
+    const double omega = twoPi * frequency;
+    const double norm = 1.0 / (sigmaT * twoPi);
+    for (int m = -E; m < E; ++m) {
+        const double u = m / frADC / sigmaT;
+        gauss[guard + m] = std::exp(-0.5 * (u * u)) * norm;
+        cosine[guard + m] = std::cos(omega * m / frADC);
+        sine[guard + m] = std::sin(omega * m / frADC);
+    }
+}
+
+void AnalysisPoints(double frADC, double sigmaT, int count, long nSamples, int* points) {
+    double t = 0.0;
+    for (int k = 0; k < count; ++k) {
+        const double n = std::trunc(t * frADC + 0.5);
+        points[k] =
+            n < 0.0 ? 0
+                    : (n > static_cast<double>(nSamples) ? static_cast<int>(nSamples) : static_cast<int>(n));
+        t = t + sigmaT;
+    }
+}
+
+void SmoothRow(double* values, int count) {
+    for (int k = 0; k <= count - 9; ++k) {
+        double sum = values[k];
+        for (int i = 1; i < 8; ++i) sum += values[k + i];
+        values[k] = sum * 0.125;
+    }
+}
+
+uint32_t LevelToPixel(double level, double lower, double upper) {
+    double v = level;
+    if (v < lower) v = lower;
+    if (v > upper) v = upper;
+    const double q = (upper - v) * 255.0 / (upper - lower);
+    // Inside the levels q lies in 0 .. 255; NaN (equal levels, NaN values) is black.
+    if (!(q >= 0.0 && q < 256.0)) return 0;
+    const uint32_t grey = static_cast<uint32_t>(static_cast<int>(q) & 0xFF);
+    return grey * 65793u;
+}
+
+void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper) {
+    for (long i = 0; i < count; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
+}
+
+bool Avx2Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    return false;
+#endif
+}
+
+SumPath BestSumPath() { return Avx2Available() ? SumPath::Avx2 : SumPath::Portable; }
+
+bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
+                   const int* rowLength, double* levels, SumPath path, int threads) {
+    if (nRows <= 0) return true;
+    if (!signal.first || signal.nSamples < 0 || signal.guard < 1) return false;
+    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+
+    std::vector<long> offset(static_cast<size_t>(nRows));
+    long sum = 0;
+    int maxRowLength = 0;
+    for (int j = 0; j < nRows; ++j) {
+        offset[static_cast<size_t>(j)] = sum;
+        sum += rowLength[j];
+        maxRowLength = std::max(maxRowLength, rowLength[j]);
+    }
+
+    // The real parts as one contiguous array, so that the sums read
+    // consecutive doubles: samples -S .. N+S-1, then zero padding.
+    const long S = signal.guard;
+    const long stored = signal.nSamples + 2 * S;
+    std::unique_ptr<double[]> real = TryAllocate<double>(stored + kRealPadding);
+    if (!real) return false;
+    const KCOMPLEX_KFLOAT* from = signal.first - S;
+    for (long i = 0; i < stored; ++i) real[i] = from[i].re;
+    std::fill(real.get() + stored, real.get() + stored + kRealPadding, 0.0);
+
+    std::atomic<int> nextRow{0};
+    std::atomic<bool> failed{false};
+    auto worker = [&]() {
+        RowWorkspace work;
+        if (!work.Allocate(signal.guard, maxRowLength)) {
+            failed = true;
+            return;
+        }
+        for (int j = nextRow.fetch_add(1); j < nRows && !failed; j = nextRow.fetch_add(1)) {
+            if (rowLength[j] <= 0) continue;
+            ComputeRow(signal, real.get(), frequency[j], sigmaT[j], rowLength[j],
+                       levels + offset[static_cast<size_t>(j)], work, path);
+        }
+    };
+
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break;  // fewer threads: the rows are shared among those that run
+        }
+    }
+    worker();
+    for (std::thread& helper : helpers) helper.join();
+    // A thread that could not get its work arrays stops the others: the
+    // levels are then incomplete and the computation fails as a whole.
+    return !failed;
+}
+
+}  // namespace fgt
