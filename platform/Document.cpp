@@ -1,0 +1,73 @@
+#include "Document.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+
+#include "Messages.h"
+#include "View.h"
+
+namespace platform {
+
+Document::~Document() {
+    // The views outlive their document only in odd tear-down orders; they
+    // must then not reach back into it.
+    for (View* view : m_views) view->m_pDocument = nullptr;
+    m_views.clear();
+}
+
+void Document::AddView(View* view) {
+    if (view == nullptr) return;
+    if (view->m_pDocument == this) return;
+    if (view->m_pDocument != nullptr) view->m_pDocument->RemoveView(view);
+    m_views.push_back(view);
+    view->m_pDocument = this;
+}
+
+void Document::RemoveView(View* view) {
+    if (view == nullptr) return;
+    const auto it = std::find(m_views.begin(), m_views.end(), view);
+    if (it == m_views.end()) return;
+    m_views.erase(it);
+    if (view->m_pDocument == this) view->m_pDocument = nullptr;
+}
+
+void Document::UpdateAllViews(View* sender, long hint, void* hintObject) {
+    // A view may close (and detach itself or others) while it handles the
+    // update, so walk a snapshot and skip every view that has left meanwhile.
+    const std::vector<View*> snapshot = m_views;
+    for (View* view : snapshot) {
+        if (view == sender) continue;
+        if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) continue;
+        view->OnUpdate(sender, hint, hintObject);
+    }
+}
+
+bool Document::OnNewDocument() { return true; }
+
+bool Document::OnOpenDocument(const std::string& path) {
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    QFile file(name);
+    if (path.empty() || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        ShowMessage("Cannot open the file " + path + ".\n\nНе удается открыть файл " + path + ".");
+        return false;
+    }
+    file.close();
+    SetPathName(path);
+    return true;
+}
+
+void Document::SetPathName(const std::string& path) {
+    if (path.empty()) {
+        m_strPathName.clear();
+        m_strTitle.clear();
+        return;
+    }
+    const QFileInfo info(QString::fromStdString(path));
+    m_strPathName = info.absoluteFilePath().toStdString();
+    m_strTitle = info.fileName().toStdString();
+}
+
+}  // namespace platform
