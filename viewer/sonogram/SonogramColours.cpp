@@ -18,7 +18,8 @@ int GreyLevel(double level, double upper, double lower) {
     double v = level;
     if (!(v > lower)) v = lower;  // also a level that is not a number
     if (v > upper) v = upper;
-    const double g = 255.0 * (upper - v) / (upper - lower);
+    // The quotient first, so that a level at L gives exactly 255.
+    const double g = 255.0 * ((upper - v) / (upper - lower));
     // Levels that do not bound a range (U <= L) must not produce an
     // out-of-range conversion.
     if (!(g > 0.0)) return 0;

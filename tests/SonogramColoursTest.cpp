@@ -1,0 +1,103 @@
+#include "SonogramColours.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kSentinel = 0xDEADBEEFu;
+
+uint32_t Grey(int g) { return static_cast<uint32_t>(g) * 0x010101u; }
+
+}  // namespace
+
+TEST(SonogramGrey, LevelsMapToGreyFromDarkToLight) {
+    EXPECT_EQ(sonogram::GreyLevel(-48.165, 0.0, -96.33), 127);
+    EXPECT_EQ(sonogram::GreyLevel(3.0, 0.0, -96.33), 0);
+    EXPECT_EQ(sonogram::GreyLevel(0.0, 0.0, -96.33), 0);
+    EXPECT_EQ(sonogram::GreyLevel(-120.0, 0.0, -96.33), 255);
+    EXPECT_EQ(sonogram::GreyLevel(-96.33, 0.0, -96.33), 255);
+    EXPECT_EQ(sonogram::GreyLevel(-INFINITY, 0.0, -96.33), 255);
+    EXPECT_EQ(sonogram::GreyLevel(NAN, 0.0, -96.33), 255);
+    // Truncation toward zero: 255 * 10 / 30 = 85 exactly, 255 * 11 / 30 = 93.5.
+    EXPECT_EQ(sonogram::GreyLevel(-10.0, 0.0, -30.0), 85);
+    EXPECT_EQ(sonogram::GreyLevel(-11.0, 0.0, -30.0), 93);
+    // A range shifted above zero.
+    EXPECT_EQ(sonogram::GreyLevel(5.5, 6.0, 5.0), 127);
+    // Levels that bound no range stay inside 0..255.
+    const int degenerate = sonogram::GreyLevel(-3.0, 0.0, 0.0);
+    EXPECT_GE(degenerate, 0);
+    EXPECT_LE(degenerate, 255);
+
+    int previous = -1;
+    for (double v = 5.0; v >= -110.0; v -= 0.25) {
+        const int g = sonogram::GreyLevel(v, 0.0, -96.33);
+        ASSERT_GE(g, previous) << "weaker levels are never darker, v = " << v;
+        previous = g;
+    }
+}
+
+TEST(SonogramGrey, AMTintSaturatesAtOneMilliradian) {
+    EXPECT_EQ(sonogram::AMColour(100, 0.0), Grey(100));
+    // Half way to saturation: 100 + 155 / 2 = 177.5, truncated.
+    EXPECT_EQ(sonogram::AMColour(100, 0.0005), (100u << 16) | (177u << 8) | 100u);
+    EXPECT_EQ(sonogram::AMColour(100, -0.0005), (177u << 16) | (100u << 8) | 100u);
+    EXPECT_EQ(sonogram::AMColour(0, 0.5), 0x00FF00u);
+    EXPECT_EQ(sonogram::AMColour(0, -3.0), 0xFF0000u);
+    EXPECT_EQ(sonogram::AMColour(255, 1.0), 0xFFFFFFu);
+    EXPECT_EQ(sonogram::AMColour(255, -1.0), 0xFFFFFFu);
+}
+
+TEST(SonogramColumnColours, ModesPaintOnlyTheirColumn) {
+    constexpr int kRows = 6, kStride = 3;
+    const std::vector<double> levels = {0.0, -10.0, -20.0, -30.0, 4.0, -40.0};
+    const std::vector<double> zeroSteps(kRows, 0.0);
+    const std::vector<double> steps = {0.01, -0.01, 0.0, 0.0005, -0.01, 0.01};
+    auto paint = [&](int mode, const std::vector<double>& p) {
+        std::vector<uint32_t> image(kRows * kStride, kSentinel);
+        sonogram::ColourColumn(mode, levels.data(), p.data(), kRows, 0.0, -40.0, image.data() + 1, kStride);
+        for (int k = 0; k < kRows; ++k) {
+            EXPECT_EQ(image[k * kStride], kSentinel) << "mode " << mode << " wrote outside its column";
+            EXPECT_EQ(image[k * kStride + 2], kSentinel) << "mode " << mode << " wrote outside its column";
+        }
+        std::vector<uint32_t> column;
+        for (int k = 0; k < kRows; ++k) column.push_back(image[k * kStride + 1]);
+        return column;
+    };
+    // Greys 0, 63, 127, 191, 0, 255 by 255 * (0 - v) / 40.
+    const std::vector<uint32_t> amplitude = paint(1, zeroSteps);
+    EXPECT_EQ(amplitude,
+              (std::vector<uint32_t>{Grey(0), Grey(63), Grey(127), Grey(191), Grey(0), Grey(255)}));
+
+    const std::vector<uint32_t> inverted = paint(9, zeroSteps);
+    EXPECT_EQ(inverted,
+              (std::vector<uint32_t>{Grey(255), Grey(192), Grey(128), Grey(64), Grey(255), 0xFF0000u}));
+
+    EXPECT_EQ(paint(2, zeroSteps), amplitude) << "AM with no phase steps is the amplitude image";
+    const std::vector<uint32_t> am = paint(2, steps);
+    EXPECT_EQ(am[0], 0x00FF00u);
+    EXPECT_EQ(am[1], (255u << 16) | (63u << 8) | 63u);
+    EXPECT_EQ(am[2], Grey(127));
+    EXPECT_EQ(am[3], (191u << 16) | (223u << 8) | 191u);
+    EXPECT_EQ(am[4], 0xFF0000u);
+    EXPECT_EQ(am[5], 0xFFFFFFu);
+
+    for (int mode : {4, 10, 12}) {
+        EXPECT_FALSE(sonogram::ModeHasColouring(mode));
+        EXPECT_EQ(paint(mode, steps), std::vector<uint32_t>(kRows, kSentinel)) << "mode " << mode;
+    }
+    for (int mode : {1, 2, 9}) EXPECT_TRUE(sonogram::ModeHasColouring(mode));
+}
+
+TEST(SonogramColumnColours, BlankColumnsAreWhiteExceptWhenInverted) {
+    EXPECT_EQ(sonogram::BlankColour(1), 0xFFFFFFu);
+    EXPECT_EQ(sonogram::BlankColour(2), 0xFFFFFFu);
+    EXPECT_EQ(sonogram::BlankColour(9), 0x000000u);
+    std::vector<uint32_t> image(8, kSentinel);
+    sonogram::BlankColumn(9, 4, image.data(), 2);
+    EXPECT_EQ(image, (std::vector<uint32_t>{0, kSentinel, 0, kSentinel, 0, kSentinel, 0, kSentinel}));
+    sonogram::BlankColumn(1, 4, image.data() + 1, 2);
+    EXPECT_EQ(image, (std::vector<uint32_t>{0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu}));
+}
