@@ -1,0 +1,58 @@
+// The whole signal of one opened file: up to two channels, each held at
+// eight frequency layers. Layer k (0..7) of a channel has the rate
+// FrADC/2^k and (samples >> k) samples; layer 0 is the file's own signal,
+// layers 1..7 are successive halvings made by CalculateDecimateWaves.
+//
+// Every layer of every channel is one CKWave, element 2*layer + channel of
+// the film; for a mono film the channel-1 elements exist but stay empty.
+// The document owns the film; views hold non-owning pointers to its signals.
+#pragma once
+
+#include <string>
+
+#include "FonacoreApi.h"
+#include "KWave.h"
+
+class FONACORE_API CKMultiWaveFilm {
+public:
+    static constexpr int kLayers = 8;
+    static constexpr int kChannelSlots = 2;
+
+    CKMultiWaveFilm();
+    // Deletes the stores of the 16 signals in element order 0 to 15 (removing
+    // their temporary files), then the status text and the signals themselves.
+    virtual ~CKMultiWaveFilm();
+    CKMultiWaveFilm(const CKMultiWaveFilm&) = delete;
+    CKMultiWaveFilm& operator=(const CKMultiWaveFilm&) = delete;
+
+    // Creates every layer of every channel (zeroed, guard bands included) in
+    // temporary files in `folder`: layer by layer, channel 1 before channel 0
+    // in a stereo film. False on a channel count other than 1 or 2 (with a
+    // message) or as soon as one signal cannot be created; the signals made
+    // before keep their files until the film is destroyed.
+    bool CreateKMultiWaveFilm(const std::string& folder, unsigned long frADC, int nChannels,
+                              int nBitsPerSample, int nSamples);
+
+    // Element 2*layer + channel. No range check: callers pass layer 0..7 and
+    // channel 0..1 (channel 1 only for stereo films).
+    CKWave* GetKWave(int layer, int channel) { return &m_KWaves[2 * layer + channel]; }
+    const CKWave* GetKWave(int layer, int channel) const { return &m_KWaves[2 * layer + channel]; }
+    CKWave* GetMainKWave(int channel) { return GetKWave(0, channel); }
+
+    int GetChannels() const { return m_nChannels; }
+    // The rate of layer 0, channel 0, in Hz.
+    double GetFrADC() const { return m_KWaves[0].GetFrADC(); }
+    // Samples of layer 0, channel 0, over its rate: the file's duration.
+    double GetTimeLength_in_seconds() const;
+    bool GetDecimateWaveAreCalculated() const { return m_bDecimateWavesAreCalculated; }
+
+    // Fills layers 1..7 of every channel from layer 0 (once; later calls
+    // return true at once). False when memory for the filter ran short.
+    bool CalculateDecimateWaves();
+
+protected:
+    CKWave m_KWaves[kLayers * kChannelSlots];
+    bool m_bDecimateWavesAreCalculated = false;
+    int m_nChannels = 0;
+    std::string m_strStatusText;
+};
