@@ -1,0 +1,174 @@
+// The AVX2/FMA radix-4 kernel. Same butterflies and twiddles as the portable
+// loop; two neighbouring quarter-span offsets j, j+1 share one 256-bit
+// register, every twiddle pair stays in registers while all groups that use
+// it are transformed, and blocks of up to kBlock points run all their
+// remaining passes while they sit in the first-level cache.
+#include "KFFTKernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#define KFFT_TARGET __attribute__((target("avx2,fma")))
+#define KFFT_INLINE inline __attribute__((always_inline, target("avx2,fma")))
+
+namespace kfft {
+
+bool Avx2Available() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
+namespace {
+
+// 1024 points (16 KiB) stay in the first-level cache with their twiddles.
+constexpr int kBlock = 1024;
+
+enum class Pair { First, Quarter, Plain };
+
+// Twiddles of one pair (j, j+1), each split into duplicated real and
+// imaginary parts for the multiplication.
+struct Twiddles {
+    __m256d r1, i1, r2, i2, r3, i3;
+};
+
+KFFT_INLINE __m256d SwapParts(__m256d v) { return _mm256_permute_pd(v, 0x5); }
+
+KFFT_INLINE __m256d NegOdd() { return _mm256_set_pd(-0.0, 0.0, -0.0, 0.0); }
+
+KFFT_INLINE __m256d NegEven() { return _mm256_set_pd(0.0, -0.0, 0.0, -0.0); }
+
+KFFT_INLINE Twiddles LoadTwiddles(const KCOMPLEX_DOUBLE* tw) {
+    const double* w = &tw->re;
+    const __m256d w1 = _mm256_loadu_pd(w);
+    const __m256d w2 = _mm256_loadu_pd(w + 4);
+    const __m256d w3 = _mm256_loadu_pd(w + 8);
+    return Twiddles{_mm256_movedup_pd(w1),      _mm256_permute_pd(w1, 0xF), _mm256_movedup_pd(w2),
+                    _mm256_permute_pd(w2, 0xF), _mm256_movedup_pd(w3),      _mm256_permute_pd(w3, 0xF)};
+}
+
+// y·w for two complex values at once.
+KFFT_INLINE __m256d Times(__m256d y, __m256d wr, __m256d wi) {
+    return _mm256_fmaddsub_pd(y, wr, _mm256_mul_pd(SwapParts(y), wi));
+}
+
+template <Pair kind>
+KFFT_INLINE void Butterflies(double* p, int t, const Twiddles& w, __m256d c21, __m256d mc21) {
+    const __m256d x0 = _mm256_loadu_pd(p);
+    const __m256d x1 = _mm256_loadu_pd(p + 2 * t);
+    const __m256d x2 = _mm256_loadu_pd(p + 4 * t);
+    const __m256d x3 = _mm256_loadu_pd(p + 6 * t);
+    const __m256d s02 = _mm256_add_pd(x0, x2);
+    const __m256d d02 = _mm256_sub_pd(x0, x2);
+    const __m256d s13 = _mm256_add_pd(x1, x3);
+    const __m256d d13 = _mm256_sub_pd(x1, x3);
+    // -i·d13
+    const __m256d rot = _mm256_xor_pd(SwapParts(d13), NegOdd());
+    const __m256d y0 = _mm256_add_pd(s02, s13);
+    const __m256d y1 = _mm256_add_pd(d02, rot);
+    const __m256d y2 = _mm256_sub_pd(s02, s13);
+    const __m256d y3 = _mm256_sub_pd(d02, rot);
+    __m256d z1 = Times(y1, w.r1, w.i1);
+    __m256d z2 = Times(y2, w.r2, w.i2);
+    __m256d z3 = Times(y3, w.r3, w.i3);
+    if constexpr (kind == Pair::First) {
+        // j = 0 takes no twiddle at all.
+        z1 = _mm256_blend_pd(y1, z1, 0xC);
+        z2 = _mm256_blend_pd(y2, z2, 0xC);
+        z3 = _mm256_blend_pd(y3, z3, 0xC);
+    } else if constexpr (kind == Pair::Quarter) {
+        // j = span/8 is the angle π/4: products by C21 - i·C21, -i and
+        // MC21 + i·MC21 formed as scaled sums and differences.
+        const __m256d q1 = _mm256_mul_pd(c21, _mm256_sub_pd(y1, _mm256_xor_pd(SwapParts(y1), NegEven())));
+        const __m256d q2 = _mm256_xor_pd(SwapParts(y2), NegOdd());
+        const __m256d q3 = _mm256_mul_pd(mc21, _mm256_addsub_pd(y3, SwapParts(y3)));
+        z1 = _mm256_blend_pd(q1, z1, 0xC);
+        z2 = _mm256_blend_pd(q2, z2, 0xC);
+        z3 = _mm256_blend_pd(q3, z3, 0xC);
+    }
+    _mm256_storeu_pd(p, y0);
+    _mm256_storeu_pd(p + 2 * t, z1);
+    _mm256_storeu_pd(p + 4 * t, z2);
+    _mm256_storeu_pd(p + 6 * t, z3);
+}
+
+template <Pair kind>
+KFFT_TARGET void Groups(KCOMPLEX_DOUBLE* block, int len, int span, int j, const Twiddles& w, __m256d c21,
+                        __m256d mc21) {
+    const int t = span / 4;
+    for (int g = j; g < len; g += span) Butterflies<kind>(&block[g].re, t, w, c21, mc21);
+}
+
+// One pass of span `span` (>= 16) over the len points of block.
+KFFT_TARGET void Pass(KCOMPLEX_DOUBLE* block, int len, int span, const KCOMPLEX_DOUBLE* tw, double c21,
+                      double mc21) {
+    const int t = span / 4;
+    const __m256d vc21 = _mm256_set1_pd(c21);
+    const __m256d vmc21 = _mm256_set1_pd(mc21);
+    for (int j = 0; j < t; j += 2) {
+        const Twiddles w = LoadTwiddles(tw + 3 * j);
+        if (j == 0)
+            Groups<Pair::First>(block, len, span, j, w, vc21, vmc21);
+        else if (j == t / 2)
+            Groups<Pair::Quarter>(block, len, span, j, w, vc21, vmc21);
+        else
+            Groups<Pair::Plain>(block, len, span, j, w, vc21, vmc21);
+    }
+}
+
+// The last, twiddle-free pass: groups of four neighbouring points.
+KFFT_TARGET void LastPass(KCOMPLEX_DOUBLE* block, int len) {
+    const __m256d negHigh = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
+    const __m256d negMiddle = _mm256_set_pd(0.0, -0.0, -0.0, 0.0);
+    for (int g = 0; g < len; g += 4) {
+        double* p = &block[g].re;
+        const __m256d a = _mm256_loadu_pd(p);      // x0, x1
+        const __m256d b = _mm256_loadu_pd(p + 4);  // x2, x3
+        const __m256d s = _mm256_add_pd(a, b);     // x0 + x2, x1 + x3
+        const __m256d d = _mm256_sub_pd(a, b);     // x0 - x2, x1 - x3
+        const __m256d sLow = _mm256_permute2f128_pd(s, s, 0x00);
+        const __m256d sHigh = _mm256_permute2f128_pd(s, s, 0x11);
+        const __m256d dLow = _mm256_permute2f128_pd(d, d, 0x00);
+        const __m256d dHigh = _mm256_permute2f128_pd(d, d, 0x11);
+        // (y0, y2) and (y1, y3): y1 = d02 - i·d13, y3 = d02 + i·d13.
+        const __m256d y02 = _mm256_add_pd(sLow, _mm256_xor_pd(sHigh, negHigh));
+        const __m256d y13 = _mm256_add_pd(dLow, _mm256_xor_pd(SwapParts(dHigh), negMiddle));
+        _mm256_storeu_pd(p, _mm256_permute2f128_pd(y02, y13, 0x20));
+        _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(y02, y13, 0x31));
+    }
+}
+
+// All passes from span `span` down, for the span points at p. Large spans
+// run their first pass over the whole block and recurse into the quarters.
+KFFT_TARGET void SubTransform(KCOMPLEX_DOUBLE* p, int span, const KCOMPLEX_DOUBLE* packed, double c21,
+                              double mc21) {
+    if (span <= kBlock) {
+        for (int e = span; e >= 16; e /= 4) Pass(p, span, e, packed + PackedTwiddleOffset(e), c21, mc21);
+        LastPass(p, span);
+        return;
+    }
+    Pass(p, span, span, packed + PackedTwiddleOffset(span), c21, mc21);
+    const int quarter = span / 4;
+    for (int k = 0; k < 4; ++k) SubTransform(p + k * quarter, quarter, packed, c21, mc21);
+}
+
+}  // namespace
+
+void TransformAvx2(KCOMPLEX_DOUBLE* data, int n, const KCOMPLEX_DOUBLE* packed, double c21, double mc21) {
+    SubTransform(data, n, packed, c21, mc21);
+    DigitReverse(data, n);
+}
+
+}  // namespace kfft
+
+#else
+
+namespace kfft {
+
+bool Avx2Available() { return false; }
+
+void TransformAvx2(KCOMPLEX_DOUBLE*, int, const KCOMPLEX_DOUBLE*, double, double) {}
+
+}  // namespace kfft
+
+#endif
