@@ -173,6 +173,8 @@ bool CKDialogProgress::DestroyWindow() {
 
 bool CKDialogProgress::HasWindow() const { return m_pWindow != nullptr; }
 
+QWidget* CKDialogProgress::GetOwner() const { return m_pOwner.data(); }
+
 QWidget* CKDialogProgress::GetWindow() const { return m_pWindow ? m_pWindow->dialog.get() : nullptr; }
 
 std::string CKDialogProgress::GetStatusText() const {

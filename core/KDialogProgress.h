@@ -50,7 +50,7 @@ public:
     // State, for the computations' callers and for tests.
     bool HasWindow() const;
     QWidget* GetWindow() const;
-    QWidget* GetOwner() const { return m_pOwner.data(); }
+    QWidget* GetOwner() const;
     bool IsOwnerDisabled() const { return m_bOwnerDisabled; }
     int GetRangeLower() const { return m_nRangeLower; }
     int GetRangeUpper() const { return m_nRangeUpper; }
