@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -470,6 +471,35 @@ TEST_F(KDialogSelectPASfilmTest, WithoutAFilmItSaysSoAndCloses) {
     EXPECT_EQ(result, QDialog::Rejected);
     ASSERT_EQ(messages.count(), 1u);
     EXPECT_EQ(messages.last(), "Нет привязки к звуковому мультифильму. Диалоговое окно следует закрыть!");
+}
+
+TEST_F(KDialogSelectPASfilmTest, FixedTextsFitAndControlsLieInside) {
+    auto film = makeFilm(44100, 2);
+    auto dlg = open(film.get(), 0, 0, 79.3817, 88);
+    const QRect inside = dlg->rect();
+    int checked = 0;
+    for (QWidget* w : dlg->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!w->isVisible()) continue;
+        EXPECT_TRUE(inside.contains(w->geometry())) << w->objectName().toStdString();
+        const QFontMetrics fm(w->font());
+        QString fixed;
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->objectName().isEmpty()) fixed = l->text();
+        if (auto* b = qobject_cast<QPushButton*>(w)) fixed = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) fixed = g->title();
+        if (fixed.isEmpty()) continue;
+        EXPECT_LE(fm.horizontalAdvance(fixed), w->width()) << fixed.toStdString();
+        ++checked;
+    }
+    // 6 group boxes, 4 fixed statics and 10 push buttons.
+    EXPECT_EQ(checked, 20);
+    // The template's arrangement: OK top right, the channel buttons side by side,
+    // the size fields one under the other, the up-down right of the time read-out.
+    EXPECT_GT(ctl<QWidget>(dlg.get(), 1)->x(), ctl<QWidget>(dlg.get(), 1004)->geometry().right());
+    EXPECT_EQ(ctl<QWidget>(dlg.get(), 1002)->y(), ctl<QWidget>(dlg.get(), 1003)->y());
+    EXPECT_LT(ctl<QWidget>(dlg.get(), 1018)->y(), ctl<QWidget>(dlg.get(), 1020)->y());
+    EXPECT_LT(ctl<QWidget>(dlg.get(), 1020)->y(), ctl<QWidget>(dlg.get(), 1022)->y());
+    EXPECT_GT(ctl<QWidget>(dlg.get(), 1015)->x(), ctl<QWidget>(dlg.get(), 1017)->x());
+    dlg->reject();
 }
 
 TEST_F(KDialogSelectPASfilmTest, OutOfRangeCallerLevelStaysALayer) {

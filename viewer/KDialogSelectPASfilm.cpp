@@ -10,6 +10,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "KMultiWaveFilm.h"
 #include "Messages.h"
@@ -44,7 +46,9 @@ constexpr int IDC_SET_TIME_MS = 1023;
 
 // Converts dialog units into pixels of the dialog's font: a horizontal unit
 // is a quarter of the average character width, a vertical one an eighth of
-// the character height.
+// the character height. Fonts whose Cyrillic letters run wider than the
+// average of the Latin ones may need a wider horizontal unit (widen()), so
+// that every fixed text fits its place of the template.
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font) {
@@ -53,13 +57,17 @@ public:
         m_baseX = std::max(1, (avg / 26 + 1) / 2);
         m_baseY = std::max(1, fm.height());
     }
-    int x(int du) const { return du * m_baseX / 4; }
+    void widen(double factor) { m_scaleX = std::max(m_scaleX, factor); }
+    int x(int du) const { return static_cast<int>(du * m_baseX * m_scaleX / 4); }
     int y(int du) const { return du * m_baseY / 8; }
-    QRect rect(int x0, int y0, int cx, int cy) const { return QRect(x(x0), y(y0), x(cx), y(cy)); }
+    QRect rect(const QRect& r) const {
+        return QRect(x(r.x()), y(r.y()), x(r.x() + r.width()) - x(r.x()), y(r.height()));
+    }
 
 private:
     int m_baseX;
     int m_baseY;
+    double m_scaleX = 1.0;
 };
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
@@ -76,30 +84,41 @@ CKDialogSelectPASfilm::CKDialogSelectPASfilm(CKMultiWaveFilm* pFilm, QWidget* pa
 CKDialogSelectPASfilm::~CKDialogSelectPASfilm() = default;
 
 void CKDialogSelectPASfilm::CreateControls() {
-    const DialogUnits du(font());
-    setFixedSize(du.x(356), du.y(240));
+    DialogUnits du(font());
+    const QFontMetrics fm(font());
+    // Template rectangles in dialog units, and the widest fixed text found
+    // relative to the width it is given.
+    std::vector<std::pair<QWidget*, QRect>> placed;
+    double needed = 1.0;
+    const auto fits = [&](const QString& text, int cx, int padding) {
+        if (cx > 0)
+            needed = std::max(needed, (fm.horizontalAdvance(text) + padding) / static_cast<double>(du.x(cx)));
+    };
 
     // Widgets are made in the order of the template, which is also the tab
     // order and the stacking order (group boxes lie under their contents).
     const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
         if (id != -1) w->setObjectName(QString::number(id));
-        w->setGeometry(du.rect(x, y, cx, cy));
+        placed.emplace_back(w, QRect(x, y, cx, cy));
         return w;
     };
     const auto group = [&](const char* text, int x, int y, int cx, int cy) {
         auto* box = new QGroupBox(QString::fromUtf8(text), this);
         box->setAlignment(Qt::AlignHCenter);
         box->setFocusPolicy(Qt::NoFocus);
+        fits(box->title(), cx, 2 * fm.averageCharWidth());
         place(box, -1, x, y, cx, cy);
     };
     const auto button = [&](const char* text, int id, int x, int y, int cx, int cy) {
         auto* b = new QPushButton(QString::fromUtf8(text), this);
+        fits(b->text(), cx, fm.averageCharWidth());
         place(b, id, x, y, cx, cy);
         return b;
     };
     const auto label = [&](const char* text, int id, int x, int y, int cx, int cy, Qt::Alignment align) {
         auto* l = new QLabel(QString::fromUtf8(text), this);
         l->setAlignment(align | Qt::AlignVCenter);
+        if (id == -1) fits(l->text(), cx, 2);
         place(l, id, x, y, cx, cy);
         return l;
     };
@@ -159,6 +178,10 @@ void CKDialogSelectPASfilm::CreateControls() {
     m_pStaticTime = label("?", IDC_PIXELS_TIME, 238, 214, 45, 10, Qt::AlignLeft);
     m_pUpDown = new StepUpDown(this);
     place(m_pUpDown, IDC_UPDOWN_STEP, 287, 210, 11, 17);
+
+    du.widen(needed);
+    for (const auto& [w, r] : placed) w->setGeometry(du.rect(r));
+    setFixedSize(du.x(356), du.y(240));
 
     const auto clicked = [this](int id, void (CKDialogSelectPASfilm::*handler)()) {
         auto* b = findChild<QPushButton*>(QString::number(id), Qt::FindDirectChildrenOnly);
