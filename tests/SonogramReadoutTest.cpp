@@ -1,0 +1,86 @@
+#include "SonogramReadout.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// Switches the C library's numeric locale for one test, when the system has
+// one with a decimal comma.
+class CommaLocale {
+public:
+    CommaLocale() {
+        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+        m_previous = previous != nullptr ? previous : "C";
+        for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "fr_FR.UTF-8"}) {
+            if (std::setlocale(LC_NUMERIC, name) != nullptr) {
+                m_active = true;
+                break;
+            }
+        }
+    }
+    ~CommaLocale() { std::setlocale(LC_NUMERIC, m_previous.c_str()); }
+    bool active() const { return m_active; }
+
+private:
+    std::string m_previous;
+    bool m_active = false;
+};
+
+}  // namespace
+
+TEST(SonogramReadout, DecimalsFollowThePointerFrequency) {
+    EXPECT_EQ(sonogram::FormatPeakReadout(1236.25, -3.14159, 1234.5678, -20.005),
+              "1236.2 Гц, -3.14 дБ (1234.6 Гц, -20.00 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(15010.7, 1.0, 15000.0, -2.5),
+              "15011 Гц, 1.00 дБ (15000 Гц, -2.50 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(5.12345, 0.0, 5.0, -7.0),
+              "5.1235 Гц, 0.00 дБ (5.0000 Гц, -7.00 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(0.5, 0.0, 0.5, 0.0), "0.5000 Гц, 0.00 дБ (0.5000 Гц, 0.00 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(0.05, 0.0, 0.05, 0.0), "0.050 Гц, 0.00 дБ (0.050 Гц, 0.00 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(43.0, 0.0, 43.06640625, 0.0),
+              "43.000 Гц, 0.00 дБ (43.066 Гц, 0.00 дБ)");
+    EXPECT_EQ(sonogram::FormatPeakReadout(150.0, 0.0, 150.73, 0.0),
+              "150.00 Гц, 0.00 дБ (150.73 Гц, 0.00 дБ)");
+    // 100 kHz and more falls back to three decimals.
+    EXPECT_EQ(sonogram::FormatPeakReadout(0.0, 0.0, 123456.0, 0.0),
+              "0.000 Гц, 0.00 дБ (123456.000 Гц, 0.00 дБ)");
+    // Levels of silence stay printable.
+    EXPECT_EQ(sonogram::FormatPeakReadout(10.0, 0.0, 10.0, -INFINITY),
+              "10.000 Гц, 0.00 дБ (10.000 Гц, -inf дБ)");
+}
+
+TEST(SonogramReadout, TimeHasThreeDecimals) {
+    EXPECT_EQ(sonogram::FormatReadoutTime(251.0 * 88.0 / 22050.0), "1.002 c");
+    EXPECT_EQ(sonogram::FormatReadoutTime(0.0), "0.000 c");
+    EXPECT_EQ(sonogram::FormatFixed(0.125, 2), "0.12");  // an exact tie goes to even, as printf
+}
+
+TEST(SonogramReadout, RoundsLikePrintfInTheCLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    std::setlocale(LC_NUMERIC, "C");
+    for (double v : {2.0005, 0.0445, 1234.5678, -0.00049, 15000.5, 9.99995, 1e-7, 3.0}) {
+        for (int decimals = 0; decimals <= 4; ++decimals) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+            EXPECT_EQ(sonogram::FormatFixed(v, decimals), expected) << v << " with " << decimals;
+        }
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(SonogramReadout, NoDecimalCommaInAnyLocale) {
+    CommaLocale locale;
+    if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    char check[32];
+    std::snprintf(check, sizeof check, "%.1f", 1.5);
+    ASSERT_EQ(std::string(check), "1,5") << "the locale switch took effect";
+    EXPECT_EQ(sonogram::FormatPeakReadout(1236.25, -3.14159, 1234.5678, -20.005),
+              "1236.2 Гц, -3.14 дБ (1234.6 Гц, -20.00 дБ)");
+    EXPECT_EQ(sonogram::FormatReadoutTime(1.5), "1.500 c");
+}
