@@ -1,0 +1,123 @@
+#include "PcmFrameLoader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// Little-endian two's complement value of `Bytes` bytes, sign-extended.
+template <int Bytes>
+inline int32_t SignedValue(const unsigned char* p) {
+    uint32_t u = 0;
+    for (int i = 0; i < Bytes; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
+    if constexpr (Bytes < 4) {
+        const uint32_t sign = 1u << (8 * Bytes - 1);
+        u = (u ^ sign) - sign;  // sign extension without a shift of a negative value
+    }
+    return static_cast<int32_t>(u);
+}
+
+template <int Bytes>
+inline double SampleValue(const unsigned char* p, double scale) {
+    if constexpr (Bytes == 1) {
+        return (static_cast<int>(p[0]) - 128) * scale;
+    } else {
+        return SignedValue<Bytes>(p) * scale;
+    }
+}
+
+template <int Bytes, int Channels>
+void ConvertBlock(const unsigned char* bytes, long nFrames, double divisor,
+                  KCOMPLEX_KFLOAT* const* destinations) {
+    // Multiplying by the reciprocal of a power of two is exact, so this equals
+    // the division sample by sample.
+    const double scale = 1.0 / divisor;
+    KCOMPLEX_KFLOAT* left = destinations[0];
+    if constexpr (Channels == 1) {
+        for (long i = 0; i < nFrames; ++i) left[i].re = SampleValue<Bytes>(bytes + i * Bytes, scale);
+    } else {
+        KCOMPLEX_KFLOAT* right = destinations[1];
+        for (long i = 0; i < nFrames; ++i) {
+            const unsigned char* frame = bytes + i * (2 * Bytes);
+            left[i].re = SampleValue<Bytes>(frame, scale);
+            right[i].re = SampleValue<Bytes>(frame + Bytes, scale);
+        }
+    }
+}
+
+template <int Channels>
+void ConvertByWidth(int containerBytes, const unsigned char* bytes, long nFrames, double divisor,
+                    KCOMPLEX_KFLOAT* const* destinations) {
+    switch (containerBytes) {
+        case 1:
+            ConvertBlock<1, Channels>(bytes, nFrames, divisor, destinations);
+            break;
+        case 2:
+            ConvertBlock<2, Channels>(bytes, nFrames, divisor, destinations);
+            break;
+        case 3:
+            ConvertBlock<3, Channels>(bytes, nFrames, divisor, destinations);
+            break;
+        case 4:
+            ConvertBlock<4, Channels>(bytes, nFrames, divisor, destinations);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+bool PcmFrameLoader::SetFormat(int nChannels, int nBitsPerSample, int nBlockAlign) {
+    m_nChannels = 0;
+    m_nContainerBytes = 0;
+    m_dDivisor = 0.0;
+    if (nChannels < 1 || nChannels > kMaxChannels) return false;
+    if (nBlockAlign <= 0 || nBlockAlign % nChannels != 0) return false;
+    const int container = nBlockAlign / nChannels;
+    if (container < 1 || container > 4) return false;
+    if (nBitsPerSample < 1 || nBitsPerSample > 8 * container) return false;
+    m_nChannels = nChannels;
+    m_nContainerBytes = container;
+    m_dDivisor = static_cast<double>(1LL << (8 * container - 1));
+    return true;
+}
+
+long PcmFrameLoader::GetBlockFrames() const {
+    if (m_nChannels == 0) return 0;
+    const long blockBytes = (m_nChannels == 1) ? kMonoBlockBytes : kStereoBlockBytes;
+    return blockBytes / GetFrameBytes();
+}
+
+void PcmFrameLoader::ConvertFrames(const unsigned char* bytes, long nFrames,
+                                   KCOMPLEX_KFLOAT* const* destinations) const {
+    if (nFrames <= 0 || m_nChannels == 0) return;
+    if (m_nChannels == 1) {
+        ConvertByWidth<1>(m_nContainerBytes, bytes, nFrames, m_dDivisor, destinations);
+    } else {
+        ConvertByWidth<2>(m_nContainerBytes, bytes, nFrames, m_dDivisor, destinations);
+    }
+}
+
+long PcmFrameLoader::Load(const ReadFunction& read, long nFrames,
+                          KCOMPLEX_KFLOAT* const* destinations) const {
+    const long blockFrames = GetBlockFrames();
+    if (blockFrames <= 0 || nFrames <= 0) return 0;
+    const long frameBytes = GetFrameBytes();
+    std::array<unsigned char, kMonoBlockBytes> buffer;
+    std::array<KCOMPLEX_KFLOAT*, kMaxChannels> at{};
+    long reads = 0;
+    for (long b = 0; b < nFrames; b += blockFrames) {
+        const long want = std::min(blockFrames, nFrames - b);
+        const long got = read(buffer.data(), want * frameBytes);
+        ++reads;
+        // A failed read is a read of no bytes; a reader that returns more
+        // than it was asked for cannot push samples past the block.
+        const long frames = (got > 0) ? std::min(got / frameBytes, want) : 0;
+        for (int c = 0; c < m_nChannels; ++c) at[static_cast<size_t>(c)] = destinations[c] + b;
+        ConvertFrames(buffer.data(), frames, at.data());
+    }
+    return reads;
+}
