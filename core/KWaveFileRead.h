@@ -1,0 +1,89 @@
+// Reads an uncompressed PCM WAVE file: opens it, finds the "fmt " and
+// "data" chunks inside the RIFF "WAVE" form, refuses every format other than
+// PCM (and PCM records that cannot describe whole frames), keeps the format,
+// and then hands out the raw bytes of the data chunk in sequential reads.
+//
+// Every failure of opening is shown to the user at once, through the message
+// door, and the operation returns false; callers only test the result. The
+// reader never writes. It owns its open file; it cannot be copied.
+//
+// Calling order: OpenWaveFile; the getters; SeekFileTheVeryBeginingOfWaveData;
+// ReadNextBytes repeatedly; CloseWaveFile or destruction. Right after a
+// successful open the position is already at the first data byte.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "FonacoreApi.h"
+#include "RiffCursor.h"
+#include "RiffTypes.h"
+#include "WaveByteSource.h"
+
+class FONACORE_API CKWaveFileRead {
+public:
+    CKWaveFileRead();
+    ~CKWaveFileRead();
+    CKWaveFileRead(const CKWaveFileRead&) = delete;
+    CKWaveFileRead& operator=(const CKWaveFileRead&) = delete;
+
+    // Opens the file at `path` (UTF-8) and positions it on its data.
+    bool OpenWaveFile(const std::string& path);
+    // Asks the user for a file with the open-file dialog, then opens it; a
+    // cancelled dialog returns false without a message.
+    bool OpenWaveFile();
+    // Runs the same chunk search over bytes from any source (a buffer in
+    // memory, for instance). `pathName` is kept as the path name and gives
+    // the file title, as for a file.
+    bool OpenWaveSource(std::unique_ptr<WaveByteSource> source, const std::string& pathName);
+    void CloseWaveFile();
+
+    bool FileIsOpened() const { return m_bOpened; }
+    WAVEFORMATEX GetFormat() const { return m_Format; }
+    unsigned short GetNChannels() const { return m_Format.nChannels; }
+    unsigned long GetFrADC() const { return m_Format.nSamplesPerSec; }
+    unsigned short GetBlockAlign() const { return m_Format.nBlockAlign; }
+    // Whole frames in the data chunk; 0 after a failed data-chunk search.
+    long GetSizeInSamples() const { return m_nSizeInSamples; }
+    // nBlockAlign times the size in samples.
+    long GetSizeInBytes() const { return static_cast<long>(m_Format.nBlockAlign) * m_nSizeInSamples; }
+    // File offset of the first sample byte.
+    unsigned long GetDataOffset() const { return m_ckData.dwDataOffset; }
+    std::string GetFilePathName() const { return m_strPathName; }
+    // The file's name without folder and without extension.
+    std::string GetFileTitle() const { return m_strFileTitle; }
+
+    // Moves to the first data byte; returns that offset, or -1.
+    long SeekFileTheVeryBeginingOfWaveData();
+    // Reads up to `count` bytes of the data chunk from the current position;
+    // never past the chunk's end. Returns the bytes read, 0 at the end of the
+    // chunk, -1 on a read error (or without an open file).
+    long ReadNextBytes(unsigned char* buffer, long count);
+
+protected:
+    bool open_mmio_and_descend_into_chunks();
+    bool open_hmmio_file_wave();
+    bool descend_into_wave_chunk();
+    bool descend_into_fmt__chunk();
+    bool descend_into_data_chunk();
+    void close_hmmio_file_wave();
+    void close_wave_file();
+
+private:
+    void ShowChunkSearchMessage(unsigned result);
+    // Checks the PCM record; shows the message for the first fault found.
+    bool FormatDescribesWholeFrames();
+
+    std::string m_strMessage;
+    std::string m_strPathName;
+    std::string m_strFileTitle;
+    std::unique_ptr<RiffCursor> m_hmmio;
+    bool m_bOpened = false;
+    MMCKINFO m_ckRIFF;
+    MMCKINFO m_ckFmt;
+    MMCKINFO m_ckData;
+    long m_nSizeInSamples = 0;
+    WAVEFORMATEX m_Format;
+    // The source OpenWaveSource hands to the opening step instead of a file.
+    std::unique_ptr<WaveByteSource> m_pPendingSource;
+};

@@ -1,0 +1,3 @@
+#include "WaveByteSource.h"
+
+WaveByteSource::~WaveByteSource() = default;
