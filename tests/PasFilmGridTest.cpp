@@ -133,6 +133,10 @@ TEST(PasFilmGridTest, ArticulationPreset) {
     EXPECT_EQ(pasfilm::PresetArticulation(11025.0).nStep, 3);
     // At 22050 Hz P = 6.97 > 5 as well: trunc(22050 / (300 pi) / 3) = trunc(7.80) = 7.
     EXPECT_EQ(pasfilm::PresetArticulation(22050.0).nStep, 7);
+    // At 28000 Hz P = 5.49, just above the cap: trunc(28000 / (300 pi) / 3) = trunc(9.90) = 9.
+    EXPECT_EQ(pasfilm::PresetArticulation(28000.0).nStep, 9);
+    // At 30720 Hz P is exactly 5 and is kept: trunc(30720 / (300 pi) / 5) = trunc(6.52) = 6.
+    EXPECT_EQ(pasfilm::PresetArticulation(30720.0).nStep, 6);
     // At 48000 Hz P = 3.2: trunc(48000 / (300 pi) / 3.2) = trunc(15.92) = 15.
     EXPECT_EQ(pasfilm::PresetArticulation(48000.0).nStep, 15);
     // A rate of zero makes P infinite; the cap applies and nothing is undefined.
