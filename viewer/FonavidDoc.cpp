@@ -1,0 +1,118 @@
+#include "FonavidDoc.h"
+
+#include <QDir>
+#include <climits>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "Messages.h"
+#include "PcmFrameLoader.h"
+#include "Profile.h"
+
+namespace {
+
+const char kTooManyChannels[] =
+    "Эта программа не работает со стандартными звуковыми файлами, у которых чтсло каналов больше двух.";
+
+std::string Format(const char* format, long a, long b = 0) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+std::string SystemTemporaryFolder() { return QDir::tempPath().toStdString(); }
+
+}  // namespace
+
+CFonavidDoc::CFonavidDoc() {
+    // Read at every construction and never written: a user who wants the
+    // signal files elsewhere puts the folder into the profile by hand.
+    const std::string system = SystemTemporaryFolder();
+    m_strTemporaryFolder = platform::GetProfileString("Document", "PathToTemporalFiles", system);
+    if (m_strTemporaryFolder.empty()) m_strTemporaryFolder = system;
+}
+
+CFonavidDoc::~CFonavidDoc() {
+    // The file closes before the film removes its temporary files.
+    m_reader.CloseWaveFile();
+}
+
+bool CFonavidDoc::OnNewDocument() {
+    if (!platform::Document::OnNewDocument()) return false;
+    if (!m_reader.OpenWaveFile()) return false;
+    SetPathName(m_reader.GetFilePathName());
+    return LoadFromReader();
+}
+
+bool CFonavidDoc::OnOpenDocument(const std::string& path) {
+    if (!platform::Document::OnOpenDocument(path)) return false;
+    if (!m_reader.OpenWaveFile(path)) return false;
+    return LoadFromReader();
+}
+
+bool CFonavidDoc::LoadFromReader() {
+    const int channels = m_reader.GetNChannels();
+    if (channels > 2) {
+        platform::ShowMessage(kTooManyChannels);
+        return false;
+    }
+    const int bits = m_reader.GetFormat().wBitsPerSample;
+    const int blockAlign = m_reader.GetBlockAlign();
+    PcmFrameLoader loader;
+    // A channel count of 0 is left to the film, which names it.
+    if (channels >= 1 && !loader.SetFormat(channels, bits, blockAlign)) {
+        platform::ShowMessage(
+            Format("Число бит на отсчет = %li, байт в кадре = %li.\n\nДокумент открыт не будет!"
+                   "\n\nОтсчеты звукового файла должны занимать 1, 2, 3 или 4 байта.",
+                   bits, blockAlign));
+        return false;
+    }
+    const long samples = m_reader.GetSizeInSamples();
+    if (samples < 0 || samples > INT_MAX) {
+        platform::ShowMessage(Format(
+            "Звуковой файл слишком длинный: %li отсчетов в канале.\n\nДокумент открыт не будет!", samples));
+        return false;
+    }
+
+    // The film reports most failures itself, but a store too large for its
+    // mapping fails silently; hold its messages until it returns so that
+    // such a failure still gets one.
+    std::vector<std::pair<std::string, std::string>> held;
+    platform::MessageSink previous = platform::SetMessageSink(
+        [&held](const std::string& text, const std::string& caption) { held.emplace_back(text, caption); });
+    const bool made = m_film.CreateKMultiWaveFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels, bits,
+                                                  static_cast<int>(samples));
+    platform::SetMessageSink(std::move(previous));
+    for (const auto& [text, caption] : held) platform::ShowMessage(text, caption);
+    if (!made) {
+        if (held.empty())
+            platform::ShowMessage(
+                Format("Звуковой файл слишком длинный: %li отсчетов в канале.\n\nДокумент открыт не будет!",
+                       samples));
+        return false;
+    }
+
+    KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {
+        m_film.GetMainKWave(0)->GetFirstComplexSample(),
+        channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() : nullptr};
+    if (m_reader.SeekFileTheVeryBeginingOfWaveData() < 0)
+        return true;  // nothing readable: the signal stays 0
+    loader.Load([this](unsigned char* buffer, long count) { return m_reader.ReadNextBytes(buffer, count); },
+                samples, destinations);
+    return true;
+}
+
+void CFonavidDoc::SetTimeFrequencyCursor(double time, double frequency) {
+    const double rate = m_film.GetFrADC();
+    // The time of the last sample; a film without samples keeps the cursor at 0.
+    const double lastTime = (rate > 0.0) ? m_film.GetTimeLength_in_seconds() - 1.0 / rate : 0.0;
+    const double nyquist = (rate > 0.0) ? rate * 0.5 : 0.0;
+    m_dCursorTime = time;
+    m_dCursorFrequency = frequency;
+    if (m_dCursorTime > lastTime) m_dCursorTime = lastTime;
+    if (!(m_dCursorTime >= 0.0)) m_dCursorTime = 0.0;  // also catches NaN
+    if (m_dCursorFrequency > nyquist) m_dCursorFrequency = nyquist;
+    if (!(m_dCursorFrequency >= 0.0)) m_dCursorFrequency = 0.0;
+    UpdateAllViews(nullptr, kHintCursorMoved, nullptr);
+}

@@ -1,0 +1,59 @@
+// The viewer's document: one opened WAVE file. It owns the reader, which keeps
+// the file open for the document's whole life, and the film, whose layer 0
+// holds the file's samples as the real parts of complex samples (layers 1 to
+// 7 stay zero until a view asks for them). It also holds the time-frequency
+// cursor that every pane of the document shares: panes hand a new point to
+// SetTimeFrequencyCursor, which keeps it inside the signal and tells every
+// view with hint 1.
+//
+// Nothing is ever written back: the only files the document makes are the
+// film's temporary KFW*.TMP files, in the folder named by the profile entry
+// Document/PathToTemporalFiles (the system temporary folder when there is
+// none), and they go when the document does.
+#pragma once
+
+#include <string>
+
+#include "Document.h"
+#include "KMultiWaveFilm.h"
+#include "KWaveFileRead.h"
+#include "TimeFrequencyCursor.h"
+
+class CFonavidDoc : public platform::Document {
+public:
+    // The hint UpdateAllViews carries when the cursor moved.
+    static constexpr long kHintCursorMoved = 1;
+
+    CFonavidDoc();
+    // Closes the file, then removes every temporary file of the film.
+    ~CFonavidDoc() override;
+
+    // Asks for a file with the reader's open-file dialog and loads it as
+    // OnOpenDocument does; false (and no document) when the user cancels.
+    bool OnNewDocument() override;
+    // Loads the file at `path`; false after a message when it cannot be shown.
+    bool OnOpenDocument(const std::string& path) override;
+
+    // Moves the cursor to (time, frequency), kept within 0 .. the time of the
+    // last sample and 0 .. half the sample rate, and tells every view.
+    void SetTimeFrequencyCursor(double time, double frequency);
+    TimeFrequencyCursor GetTimeFrequencyCursor() const { return {m_dCursorTime, m_dCursorFrequency}; }
+
+    CKMultiWaveFilm* GetFilm() { return &m_film; }
+    const CKMultiWaveFilm* GetFilm() const { return &m_film; }
+    // The folder of the temporary signal files, read from the profile when
+    // the document was made.
+    const std::string& GetTemporaryFolder() const { return m_strTemporaryFolder; }
+
+    // The signal of the file; views reach it through the document.
+    CKMultiWaveFilm m_film;
+
+private:
+    // Builds the film from the open reader and fills layer 0.
+    bool LoadFromReader();
+
+    std::string m_strTemporaryFolder;
+    double m_dCursorTime = 1.0;
+    double m_dCursorFrequency = 1000.0;
+    CKWaveFileRead m_reader;
+};
