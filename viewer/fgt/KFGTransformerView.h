@@ -1,0 +1,81 @@
+// The top pane of a document window: the FGT of the document's first channel
+// (layer 0), computed on request and drawn as one grey row of pixels per
+// frequency row, every row aligned so that the document's cursor time falls
+// on the pane's centre line (red). Row 0 (8 Hz) is the lowest on screen, at
+// y = m_nRows; the top row is at y = 1. Column k of row i is the value at time
+// k·σ_i, drawn unscaled at x = mid - trunc(t/σ_i) + k.
+//
+// The view owns every FGT array (released by ResetFGT and the destructor)
+// and holds non-owning pointers to its document and signal. The numbers are
+// computed by the GUI-free functions of FGTComputation.h.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+
+#include "ScrollView.h"
+
+class CFonavidDoc;
+class CKWave;
+
+class CKFGTransformerView : public platform::ScrollView {
+    Q_OBJECT
+public:
+    explicit CKFGTransformerView(QWidget* parent = nullptr);
+    ~CKFGTransformerView() override;
+
+    // Binds to the document and to layer 0, channel 0 of its film.
+    void OnInitialUpdate() override;
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, platform::CommandState& state) override;
+
+    // Computes the whole FGT of `wave` with the current P, builds its image
+    // and marks it ready. False, with the view left empty, when there is no
+    // ready wave, when the FGT would need more memory than the machine has
+    // (after a message) or when an allocation fails.
+    bool CalculateFGT(CKWave* wave);
+    // Releases every FGT array and clears both flags; P and the levels stay.
+    void ResetFGT();
+    // Maps every value to its grey pixel with the current levels and repaints.
+    void BuildFGTImage();
+
+    // The text the read-out tool shows: the last frequency the mouse was over.
+    const QString& GetToolTipText() const { return m_ToolTip; }
+    // Offset in m_pLevel / m_pPixels of the first value of `row`.
+    long RowOffset(int row) const;
+
+    CFonavidDoc* m_pDoc = nullptr;
+    CKWave* m_pWave = nullptr;
+    bool m_bInitialised = false;
+    bool m_bReady = false;
+    double m_dP = 2.0;
+    int m_nRows = 0;
+    double* m_pFrequency = nullptr;
+    double* m_pSigmaT = nullptr;
+    int* m_pRowLength = nullptr;
+    int m_nTotal = 0;
+    double* m_pLevel = nullptr;
+    uint32_t* m_pPixels = nullptr;
+    std::string m_strText;
+    std::string m_strPiece;
+    std::string m_strToolTip;
+    double m_dLowerLevel = 0.0;
+    double m_dUpperLevel = 50.0;
+
+protected:
+    void OnDraw(QPainter& painter, const QRect& clip) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void OnMouseMove(const QPoint& point);
+    void OnContextMenu(QPoint screenPoint);
+    void OnFGTCalculate();
+    void OnFGTSetP();
+    void OnLevelCommand(int id);
+
+    // The text of the view's one read-out tool; the tip shows it on hover.
+    QString m_ToolTip;
+};

@@ -1,0 +1,147 @@
+// Drawing, the frequency read-out and the context menu of the FGT pane.
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QImage>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <cmath>
+
+#include "FonavidDoc.h"
+#include "KFGTransformerView.h"
+#include "PasFilmGrid.h"
+#include "ResourceIds.h"
+
+namespace {
+
+const char* const kNotInitialised = "FGT не проинициализированно - ";
+const char* const kNotReady = "FGT не готово.";
+
+// The read-out of frequency f: fewer decimals as the frequency has more
+// integer digits.
+std::string FormatFrequency(double f) {
+    const int digits = static_cast<int>(std::trunc(std::log10(f)));
+    int decimals = 3;
+    switch (digits) {
+        case 0:
+            decimals = 4;
+            break;
+        case 1:
+            decimals = 3;
+            break;
+        case 2:
+            decimals = 2;
+            break;
+        case 3:
+            decimals = 1;
+            break;
+        case 4:
+            decimals = 0;
+            break;
+        default:
+            decimals = 3;
+            break;
+    }
+    return pasfilm::FormatFixed(f, decimals) + " Гц";
+}
+
+}  // namespace
+
+void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
+    (void)clip;
+    m_strText.clear();
+    if (!m_bInitialised) {
+        m_strPiece = kNotInitialised;
+        m_strText += m_strPiece;
+    }
+    if (!m_bReady) {
+        m_strPiece = kNotReady;
+        m_strText += m_strPiece;
+    }
+    if (!m_strText.empty()) {
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QRect(10, 10, 100000, 1000), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         QString::fromStdString(m_strText));
+    }
+
+    const int mid = viewport()->width() / 2;
+    if (m_bReady && m_pPixels != nullptr) {
+        const double t = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
+        const int height = viewport()->height();
+        long offset = 0;
+        for (int i = 0; i < m_nRows; ++i) {
+            const int length = m_pRowLength[i];
+            const int y = m_nRows - i;
+            if (length > 0 && y >= 0 && y < height) {
+                const double column = std::trunc(t / m_pSigmaT[i]);
+                // A cursor far beyond the row puts the row off screen.
+                if (std::fabs(column) < 1e9) {
+                    const int x = mid - static_cast<int>(column);
+                    const QImage row(reinterpret_cast<const uchar*>(m_pPixels + offset), length, 1,
+                                     static_cast<qsizetype>(length) * 4, QImage::Format_RGB32);
+                    painter.drawImage(QPoint(x, y), row);
+                }
+            }
+            offset += length;
+        }
+    }
+
+    painter.setPen(QPen(QColor(255, 0, 0), 0, Qt::SolidLine));
+    painter.drawLine(QPoint(mid, 0), QPoint(mid, 1000));
+}
+
+void CKFGTransformerView::mouseMoveEvent(QMouseEvent* event) {
+    OnMouseMove(event->position().toPoint());
+    platform::ScrollView::mouseMoveEvent(event);
+}
+
+void CKFGTransformerView::OnMouseMove(const QPoint& point) {
+    m_strToolTip.clear();
+    const int row = m_nRows - point.y();
+    if (row >= 0 && row < m_nRows && m_pFrequency != nullptr) {
+        m_strText = FormatFrequency(m_pFrequency[row]);
+        m_strToolTip += m_strText;
+        m_ToolTip = QString::fromStdString(m_strToolTip);
+        // A tip already on screen follows the pointer's row at once.
+        if (QToolTip::isVisible()) QToolTip::showText(viewport()->mapToGlobal(point), m_ToolTip, viewport());
+    }
+}
+
+bool CKFGTransformerView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (m_ToolTip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), m_ToolTip, viewport());
+        return true;
+    }
+    return platform::ScrollView::viewportEvent(event);
+}
+
+void CKFGTransformerView::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint p = event->globalPos();
+    // The menu key opens the menu near the pane's top left corner.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        p = viewport()->mapToGlobal(QPoint(0, 0)) + QPoint(5, 5);
+    OnContextMenu(p);
+    event->accept();
+}
+
+void CKFGTransformerView::OnContextMenu(QPoint screenPoint) {
+    QMenu menu(this);
+    menu.setObjectName(QString::number(res::IDR_FGT_POPUP));
+    QAction* calculate = menu.addAction(QString::fromUtf8("Создать FGT"));
+    calculate->setData(res::ID_FGT_CALCULATE);
+    QAction* setP = menu.addAction(QString::fromUtf8("Установить параметр Р"));
+    setP->setData(res::ID_FGT_SET_P);
+    for (QAction* action : menu.actions()) {
+        platform::CommandState state;
+        OnUpdateCommand(action->data().toInt(), state);
+        action->setEnabled(state.enabled);
+    }
+    // The pane the menu was opened on is the active view, so its commands
+    // come straight back to it.
+    if (QAction* chosen = menu.exec(screenPoint)) OnCommand(chosen->data().toInt());
+}
