@@ -76,6 +76,7 @@ bool CKDialogProgress::Create(QWidget* pParent) {
     window->dialog = std::make_unique<ProgressWindow>();
     ProgressWindow* dialog = window->dialog.get();
     dialog->setWindowTitle(QStringLiteral("K"));
+    dialog->setObjectName(QStringLiteral("progressDialog"));
     dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint);
 
@@ -88,10 +89,13 @@ bool CKDialogProgress::Create(QWidget* pParent) {
     window->bar = new QProgressBar(dialog);
     window->bar->setGeometry(du.rect(7, 49, 539, 18));
     window->bar->setTextVisible(false);
+    window->bar->setObjectName(QStringLiteral("progressBar"));
     window->status = new QLabel(QStringLiteral("Static"), dialog);
     window->status->setGeometry(du.rect(7, 7, 406, 14));
+    window->status->setObjectName(QStringLiteral("statusText"));
     window->percent = new QLabel(QStringLiteral("Static"), dialog);
     window->percent->setGeometry(du.rect(149, 28, 122, 14));
+    window->percent->setObjectName(QStringLiteral("percentText"));
     dialog->setFixedSize(du.rect(0, 0, 553, 74).size());
 
     if (owner != nullptr && owner->windowHandle() != nullptr) {

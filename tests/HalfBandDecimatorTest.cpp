@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "DirectFilters.h"
 #include "GuardedSignal.h"
 #include "KFFT.h"
 
@@ -14,36 +15,9 @@ namespace {
 
 constexpr long kGuard = 1100;  // more than the filter's reach of 1024
 
-// The half-band kernel written out plainly: h[k] for k = -1024 .. 1024.
-std::vector<double> PlainCoefficients() {
-    std::vector<double> h(2049, 0.0);
-    for (int k = -1024; k <= 1024; ++k) {
-        double v = 0.0;
-        if (k == 0) {
-            v = 0.5;
-        } else if (k % 2 != 0) {
-            const double x = std::numbers::pi * k / 2.0;
-            const double g = std::numbers::pi * k / 1024.0;
-            v = 0.5 * std::sin(x) / x * std::exp(-2.0 * g * g);
-        }
-        h[static_cast<size_t>(k + 1024)] = v;
-    }
-    return h;
-}
+std::vector<double> PlainCoefficients() { return direct::HalfBandCoefficients(); }
 
-// One layer by the direct sum over all 2049 taps: outputs for every even
-// source index, the last one landing in the guard band when n is odd.
-GuardedSignal DirectLayer(const GuardedSignal& src) {
-    static const std::vector<double> h = PlainCoefficients();
-    const long n = src.size();
-    GuardedSignal dst(n >> 1, kGuard);
-    for (long e = 0; e < n; e += 2) {
-        double sum = 0.0;
-        for (long i = 0; i <= 2048; ++i) sum += h[static_cast<size_t>(i)] * src[e - 1024 + i].re;
-        dst[e / 2].re = sum;
-    }
-    return dst;
-}
+GuardedSignal DirectLayer(const GuardedSignal& src) { return direct::HalfBandLayer(src, kGuard); }
 
 GuardedSignal FastLayer(const HalfBandDecimator& dec, const GuardedSignal& src) {
     GuardedSignal dst(src.size() >> 1, kGuard);

@@ -7,34 +7,16 @@
 #include <numbers>
 #include <vector>
 
+#include "DirectFilters.h"
 #include "GuardedSignal.h"
 #include "KFFT.h"
 
 namespace {
 
-// The windowed Hilbert kernel written out plainly: c[k] for k = -M .. M.
-std::vector<double> PlainCoefficients(int length) {
-    const int half = length / 2;
-    std::vector<double> c(static_cast<size_t>(length), 0.0);
-    for (int k = -half; k <= half; ++k) {
-        if (k % 2 == 0) continue;
-        const double pk = std::numbers::pi * k;
-        c[static_cast<size_t>(k + half)] = -(2.0 / pk) * std::exp(-2.0 * (pk / 1024.0) * (pk / 1024.0));
-    }
-    return c;
-}
+std::vector<double> PlainCoefficients(int length) { return direct::HilbertCoefficients(length); }
 
-// The direct sum over every tap, in rising k.
 std::vector<double> DirectImaginary(const GuardedSignal& x, int length) {
-    const std::vector<double> c = PlainCoefficients(length);
-    const long half = length / 2;
-    std::vector<double> out(static_cast<size_t>(x.size()));
-    for (long n = 0; n < x.size(); ++n) {
-        double sum = 0.0;
-        for (long k = -half; k <= half; ++k) sum += c[static_cast<size_t>(k + half)] * x[n + k].re;
-        out[static_cast<size_t>(n)] = sum;
-    }
-    return out;
+    return direct::HilbertImaginary(x, length);
 }
 
 class CountingProgress : public ProgressReporter {
