@@ -1,0 +1,199 @@
+#include "FonavidApp.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMdiArea>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "AboutDlg.h"
+#include "ChildFrame.h"
+#include "DocTemplate.h"
+#include "FonavidDoc.h"
+#include "MainFrame.h"
+#include "MainWindow.h"
+#include "MenuTables.h"
+#include "Profile.h"
+#include "ResourceIds.h"
+
+CFonavidApp::CFonavidApp() : CFonavidApp(Environment()) {}
+
+CFonavidApp::CFonavidApp(Environment environment) : m_env(std::move(environment)) {}
+
+CFonavidApp::~CFonavidApp() {
+    // Documents close before the windows that show them go.
+    if (m_pTemplate) m_pTemplate->CloseAllDocuments();
+    if (m_pMainFrame && platform::GetMainWindow() == m_pMainFrame.get()) platform::SetMainWindow(nullptr);
+    m_pMainFrame.reset();
+    m_pTemplate.reset();
+}
+
+bool CFonavidApp::InitInstance(const QStringList& arguments) {
+    // The recent-file list is read from the profile whenever a File menu opens.
+    auto makeDocument = m_env.makeDocument;
+    if (!makeDocument) makeDocument = [] { return std::make_unique<CFonavidDoc>(); };
+    const PaneFactory panes = m_env.panes ? m_env.panes : PaneFactory(CreateStandardPane);
+    m_pTemplate = std::make_unique<platform::DocTemplate>(
+        res::kDocumentTypeString, std::move(makeDocument),
+        [panes](platform::Document* document) -> QWidget* { return CChildFrame::Create(document, panes); });
+
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (!m_pMainFrame->LoadFrame()) return false;
+    platform::SetMainWindow(m_pMainFrame.get());
+    m_pMainFrame->GetClientWnd().SubclassWindow(m_pMainFrame->GetMdiArea()->viewport());
+
+    CMainFrame* frame = m_pMainFrame.get();
+    m_pMainFrame->SetApplicationTarget(this);
+    m_pMainFrame->SetDocTemplate(m_pTemplate.get());
+    m_pMainFrame->SetRecentFileSource([] { return platform::GetRecentFileList(); });
+    m_pMainFrame->SetOpenFileHandler(
+        [this](const std::string& path) { return OpenDocumentFile(path) != nullptr; });
+    m_pTemplate->SetFrameHost([frame](QWidget* child) { frame->AddDocumentFrame(child); });
+    m_pTemplate->SetFrameActivator([frame](QWidget* child) { frame->ActivateFrame(child); });
+    connect(m_pTemplate.get(), &platform::DocTemplate::documentClosed, frame,
+            [frame] { frame->OnActiveWindowChanged(); });
+
+    const std::string program =
+        m_env.program.empty() ? QCoreApplication::applicationFilePath().toStdString() : m_env.program;
+    RegisterShellFileTypes(m_env.dataHome, program);
+
+    // The command line is read and then set aside: start-up opens no file
+    // and makes no empty document, whatever it names.
+    (void)arguments;
+
+    m_pMainFrame->showMaximized();
+    m_pMainFrame->update();
+    return true;
+}
+
+platform::Document* CFonavidApp::OpenDocumentFile(const std::string& path) {
+    if (!m_pTemplate) return nullptr;
+    platform::Document* document = m_pTemplate->OpenDocumentFile(path);
+    if (document != nullptr && !document->GetPathName().empty()) {
+        platform::AddToRecentFileList(document->GetPathName());
+    }
+    return document;
+}
+
+bool CFonavidApp::OnUpdateCommand(int id, platform::CommandState& state) {
+    if (id >= res::ID_FILE_MRU_FILE1 && id < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
+        state.enabled = static_cast<int>(platform::GetRecentFileList().size()) > id - res::ID_FILE_MRU_FILE1;
+        return true;
+    }
+    return id == res::ID_APP_ABOUT || id == res::ID_FILE_NEW || id == res::ID_FILE_OPEN ||
+           id == res::ID_FILE_PRINT_SETUP;
+}
+
+bool CFonavidApp::OnCommand(int id) {
+    switch (id) {
+        case res::ID_APP_ABOUT:
+            OnAppAbout();
+            return true;
+        case res::ID_FILE_NEW:
+            OnFileNew();
+            return true;
+        case res::ID_FILE_OPEN:
+            OnFileOpen();
+            return true;
+        case res::ID_FILE_PRINT_SETUP:
+            OnFilePrintSetup();
+            return true;
+        default:
+            if (id >= res::ID_FILE_MRU_FILE1 && id < res::ID_FILE_MRU_FILE1 + res::kRecentFileCount) {
+                OnOpenRecentFile(id - res::ID_FILE_MRU_FILE1);
+                return true;
+            }
+            return false;
+    }
+}
+
+void CFonavidApp::OnAppAbout() {
+    CAboutDlg dialog(m_pMainFrame.get());
+    dialog.exec();
+}
+
+void CFonavidApp::OnFileNew() {
+    if (m_pTemplate) m_pTemplate->OpenDocumentFile(std::string());
+}
+
+void CFonavidApp::OnFileOpen() {
+    std::string path;
+    if (m_env.askOpenFileName) {
+        path = m_env.askOpenFileName();
+    } else {
+        const QString filter =
+            QString::fromStdString(m_pTemplate->GetDocString(platform::DocTemplate::filterName)) +
+            QStringLiteral(";;All Files (*)");
+        path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("Open"), QString(), filter)
+                   .toStdString();
+    }
+    if (!path.empty()) OpenDocumentFile(path);
+}
+
+void CFonavidApp::OnFilePrintSetup() {
+    if (!m_pPrinter) m_pPrinter = std::make_unique<QPrinter>();
+    QPageSetupDialog dialog(m_pPrinter.get(), m_pMainFrame.get());
+    dialog.exec();
+}
+
+void CFonavidApp::OnOpenRecentFile(int index) {
+    const std::vector<std::string> files = platform::GetRecentFileList();
+    if (index < 0 || index >= static_cast<int>(files.size())) return;
+    const std::string path = files[index];
+    // A file that cannot be opened any more leaves the list.
+    if (OpenDocumentFile(path) == nullptr) platform::RemoveFromRecentFileList(path);
+}
+
+std::string CFonavidApp::QuoteExecArgument(const std::string& program) {
+    std::string quoted = "\"";
+    for (char c : program) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            quoted += "\\\\";  // the backslash itself is escaped once more by the string rules
+            quoted += c;
+        } else if (c == '%') {
+            quoted += "%%";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string CFonavidApp::DesktopEntryText(const std::string& program) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Fonavid\n"
+           "Comment=Fonavid.Document (.wav)\n"
+           "Exec=" +
+           QuoteExecArgument(program) +
+           " %f\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "MimeType=audio/x-wav;audio/wav;audio/vnd.wave;\n"
+           "X-Fonavid-FileTypeId=Fonavid.Document\n"
+           "X-Fonavid-FileTypeName=Fonavid.Document\n"
+           "X-Fonavid-Extension=.wav\n";
+}
+
+std::string CFonavidApp::RegisterShellFileTypes(const std::string& dataHome, const std::string& program) {
+    QString home = QString::fromStdString(dataHome);
+    if (home.isEmpty()) home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (home.isEmpty()) return std::string();
+    const QString folder = home + QStringLiteral("/applications");
+    if (!QDir().mkpath(folder)) return std::string();
+    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(kDesktopEntryName);
+    // Written whole or not at all: no half-written entry and no stray
+    // temporary file stays behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return std::string();
+    const std::string text = DesktopEntryText(program);
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+        return std::string();
+    }
+    if (!file.commit()) return std::string();
+    return path.toStdString();
+}

@@ -1,0 +1,275 @@
+#include "MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "ChildFrame.h"
+#include "DocTemplate.h"
+#include "Icons.h"
+#include "MainWindow.h"
+#include "ResourceIds.h"
+#include "View.h"
+
+CMainFrame::CMainFrame() {
+    setWindowTitle(QString::fromUtf8(res::kAppName));
+    setWindowIcon(res::ApplicationIcon());
+    setObjectName(QStringLiteral("MainFrame"));
+    // Opens maximized, whatever state it was asked to start in.
+    setWindowState(windowState() | Qt::WindowMaximized);
+    m_router.SetRoute([this] { return Route(); });
+    m_actions = new platform::CommandActions(&m_router, this);
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+    if (platform::GetMainWindow() == this) platform::SetMainWindow(nullptr);
+}
+
+bool CMainFrame::LoadFrame() {
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setObjectName(QStringLiteral("MdiClient"));
+    setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] { OnActiveWindowChanged(); });
+    CreateToolBar();
+    CreateStatusBar();
+    CreateMenus();
+    CreateAccelerators();
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);  // lock keys for the indicators
+    ShowMenu(res::IDR_MAINFRAME);
+    UpdateCommandStates();
+    return true;
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar128"));
+    m_toolBar->setIconSize(QSize(res::kButtonImageWidth, res::kButtonImageHeight));
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : res::ToolbarButtons()) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = m_actions->Action(id);
+        action->setIcon(res::CommandIcon(id));
+        m_toolBar->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    const char* const texts[3] = {"CAP", "NUM", "SCRL"};
+    const int ids[3] = {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM, res::ID_INDICATOR_SCRL};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QString::fromLatin1(texts[i]));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(texts[i])) + 8);
+        m_indicators[i] = label;
+        bar->addPermanentWidget(label);
+        SetIndicator(ids[i], false);
+    }
+    // The message pane falls back to the idle text whenever no prompt is shown.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+        if (text.isEmpty()) bar->showMessage(QString::fromUtf8(res::kIdleMessage));
+    });
+    bar->showMessage(QString::fromUtf8(res::kIdleMessage));
+}
+
+void CMainFrame::SetIndicator(int indicatorId, bool on) {
+    const int index = indicatorId - res::ID_INDICATOR_CAPS;
+    if (index < 0 || index >= 3 || m_indicators[index] == nullptr) return;
+    m_bIndicatorOn[index] = on;
+    static const char* const texts[3] = {"CAP", "NUM", "SCRL"};
+    m_indicators[index]->setText(on ? QString::fromLatin1(texts[index]) : QString());
+}
+
+bool CMainFrame::IsIndicatorOn(int indicatorId) const {
+    const int index = indicatorId - res::ID_INDICATOR_CAPS;
+    return index >= 0 && index < 3 && m_bIndicatorOn[index];
+}
+
+void CMainFrame::FillMenu(QMenu* menu, const std::vector<res::MenuEntry>& entries) {
+    for (const res::MenuEntry& entry : entries) {
+        switch (entry.kind) {
+            case res::MenuEntry::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case res::MenuEntry::Kind::Popup: {
+                QMenu* sub = menu->addMenu(QString::fromStdString(entry.text));
+                FillMenu(sub, entry.children);
+                break;
+            }
+            case res::MenuEntry::Kind::RecentFiles: {
+                auto* placeholder = new QAction(QString::fromStdString(entry.text), menu);
+                placeholder->setEnabled(false);
+                placeholder->setStatusTip(QString::fromUtf8(res::kRecentFilePrompt));
+                menu->addAction(placeholder);
+                m_recentBlocks.push_back({menu, nullptr, placeholder});
+                break;
+            }
+            case res::MenuEntry::Kind::Item: {
+                QAction* action = m_actions->Action(entry.id);
+                if (action->text().isEmpty()) action->setText(QString::fromStdString(entry.text));
+                menu->addAction(action);
+                break;
+            }
+        }
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    for (int menuId : {res::IDR_MAINFRAME, res::IDR_FONAVIDTYPE}) {
+        std::vector<QMenu*>& menus = menuId == res::IDR_MAINFRAME ? m_mainMenus : m_documentMenus;
+        for (const res::MenuEntry& popup : res::MenuBar(menuId)) {
+            auto* menu = new QMenu(QString::fromStdString(popup.text), this);
+            const size_t firstBlock = m_recentBlocks.size();
+            FillMenu(menu, popup.children);
+            for (size_t b = firstBlock; b < m_recentBlocks.size(); ++b) {
+                // The list sits between the placeholder and the next entry.
+                const QList<QAction*> actions = menu->actions();
+                const qsizetype at = actions.indexOf(m_recentBlocks[b].placeholder);
+                m_recentBlocks[b].anchor = at + 1 < actions.size() ? actions[at + 1] : nullptr;
+                connect(menu, &QMenu::aboutToShow, this, [this, menu] { RebuildRecentFiles(menu); });
+            }
+            m_actions->WatchMenu(menu);
+            menus.push_back(menu);
+            menuBar()->addMenu(menu);
+        }
+    }
+    // Every command action carries its prompt and tooltip from the string table.
+    for (auto& [id, action] : m_actions->Actions()) {
+        action->setStatusTip(QString::fromStdString(res::CommandPrompt(id)));
+        const std::string tip = res::CommandTooltip(id);
+        if (!tip.empty()) action->setToolTip(QString::fromStdString(tip));
+        if (action->text().isEmpty()) action->setText(QString::fromStdString(tip));
+    }
+    for (int i = 0; i < res::kRecentFileCount; ++i) {
+        m_actions->Action(res::ID_FILE_MRU_FILE1 + i)
+            ->setStatusTip(QString::fromUtf8(res::kRecentFilePrompt));
+    }
+}
+
+void CMainFrame::RebuildRecentFiles(QMenu* fileMenu) {
+    const std::vector<std::string> files = m_recentFiles ? m_recentFiles() : std::vector<std::string>();
+    for (const RecentBlock& block : m_recentBlocks) {
+        if (block.menu != fileMenu) continue;
+        for (int i = 0; i < res::kRecentFileCount; ++i) {
+            fileMenu->removeAction(m_actions->Action(res::ID_FILE_MRU_FILE1 + i));
+        }
+        block.placeholder->setVisible(files.empty());
+        const size_t shown = std::min<size_t>(files.size(), res::kRecentFileCount);
+        for (size_t i = 0; i < shown; ++i) {
+            QAction* action = m_actions->Action(res::ID_FILE_MRU_FILE1 + static_cast<int>(i));
+            const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("%1").arg(i + 1);
+            QString path = QString::fromStdString(files[i]);
+            path.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            action->setText(number + QLatin1Char(' ') + path);
+            fileMenu->insertAction(block.anchor, action);
+        }
+    }
+}
+
+void CMainFrame::CreateAccelerators() {
+    for (const res::Accelerator& accel : res::AcceleratorTable()) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(accel.key)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        const int id = accel.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { m_actions->Execute(id); });
+    }
+}
+
+const std::vector<QMenu*>& CMainFrame::GetMenus(int menuId) const {
+    return menuId == res::IDR_FONAVIDTYPE ? m_documentMenus : m_mainMenus;
+}
+
+void CMainFrame::ShowMenu(int menuId) {
+    if (menuId == m_nShownMenu) return;
+    m_nShownMenu = menuId;
+    for (QMenu* menu : m_mainMenus) menu->menuAction()->setVisible(menuId == res::IDR_MAINFRAME);
+    for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(menuId == res::IDR_FONAVIDTYPE);
+}
+
+CChildFrame* CMainFrame::GetActiveFrame() const {
+    if (m_mdiArea == nullptr) return nullptr;
+    return qobject_cast<CChildFrame*>(m_mdiArea->activeSubWindow());
+}
+
+platform::View* CMainFrame::GetActiveView() const {
+    CChildFrame* frame = GetActiveFrame();
+    return frame != nullptr ? frame->GetActiveView() : nullptr;
+}
+
+platform::Document* CMainFrame::GetActiveDocument() const {
+    CChildFrame* frame = GetActiveFrame();
+    if (frame == nullptr) return nullptr;
+    if (platform::View* view = frame->GetActiveView()) {
+        if (view->GetDocument() != nullptr) return view->GetDocument();
+    }
+    return frame->GetDocument();
+}
+
+std::vector<platform::CommandTarget*> CMainFrame::Route() const {
+    CChildFrame* frame = GetActiveFrame();
+    platform::View* view = frame != nullptr ? frame->GetActiveView() : nullptr;
+    platform::Document* document = view != nullptr ? view->GetDocument() : nullptr;
+    return {view, document, frame, const_cast<CMainFrame*>(this), m_pApp};
+}
+
+void CMainFrame::UpdateCommandStates() { m_actions->UpdateAll(); }
+
+void CMainFrame::AddDocumentFrame(QWidget* frame) {
+    auto* child = qobject_cast<CChildFrame*>(frame);
+    QMdiSubWindow* window = child;
+    if (window == nullptr) {
+        window = m_mdiArea->addSubWindow(frame);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_mdiArea->addSubWindow(child);
+        connect(child, &CChildFrame::activeViewChanged, this, [this] { UpdateCommandStates(); });
+        connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
+    }
+    window->showMaximized();
+    m_mdiArea->setActiveSubWindow(window);
+    OnActiveWindowChanged();
+}
+
+void CMainFrame::ActivateFrame(QWidget* frame) {
+    auto* window = qobject_cast<QMdiSubWindow*>(frame);
+    if (window == nullptr && frame != nullptr) window = qobject_cast<QMdiSubWindow*>(frame->parentWidget());
+    if (window == nullptr) return;
+    if (window->isMinimized()) window->showNormal();
+    m_mdiArea->setActiveSubWindow(window);
+}
+
+void CMainFrame::OnActiveWindowChanged() {
+    const bool active = m_mdiArea != nullptr && m_mdiArea->activeSubWindow() != nullptr;
+    ShowMenu(active ? res::IDR_FONAVIDTYPE : res::IDR_MAINFRAME);
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateTitle() {
+    const QString app = QString::fromUtf8(res::kAppName);
+    QMdiSubWindow* window = m_mdiArea != nullptr ? m_mdiArea->activeSubWindow() : nullptr;
+    setWindowTitle(window != nullptr && !window->windowTitle().isEmpty()
+                       ? app + QStringLiteral(" - ") + window->windowTitle()
+                       : app);
+}
