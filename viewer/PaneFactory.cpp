@@ -1,8 +1,17 @@
 #include "PaneFactory.h"
 
 #include "FonavidView.h"
+#include "KFGTransformerView.h"
 
 platform::View* CreateStandardPane(int row) {
-    if (row < 0 || row > 2) return nullptr;
-    return CFonavidView::CreateObject();
+    switch (row) {
+        case 0:
+            return new CKFGTransformerView();
+        case 1:
+        case 2:
+            // Stand-in until the sonogram pane joins the program.
+            return CFonavidView::CreateObject();
+        default:
+            return nullptr;
+    }
 }
