@@ -1,6 +1,7 @@
 // CKFFT: the shared tables' lifetime and the choice of kernel.
 #include "KFFT.h"
 
+#include <atomic>
 #include <cmath>
 #include <new>
 
@@ -17,7 +18,8 @@ namespace {
 // freed together with it.
 KCOMPLEX_DOUBLE* packedTwiddles = nullptr;
 
-bool vectorCodeAllowed = true;
+// Read by every transform, which may run on a worker thread of a computation.
+std::atomic<bool> vectorCodeAllowed{true};
 
 }  // namespace
 
@@ -64,9 +66,7 @@ bool CKFFT::VectorCodeAvailable() {
 }
 
 bool CKFFT::AllowVectorCode(bool allow) {
-    const bool previous = vectorCodeAllowed;
-    vectorCodeAllowed = allow;
-    return previous;
+    return vectorCodeAllowed.exchange(allow, std::memory_order_relaxed);
 }
 
 void CKFFT::fft(KCOMPLEX_DOUBLE* data, int n) {
@@ -80,7 +80,8 @@ void CKFFT::fft(KCOMPLEX_DOUBLE* data, int n) {
     // handle that was already destroyed.
     if (cosinus_table == nullptr) return;
 
-    if (vectorCodeAllowed && packedTwiddles != nullptr && VectorCodeAvailable())
+    if (vectorCodeAllowed.load(std::memory_order_relaxed) && packedTwiddles != nullptr &&
+        VectorCodeAvailable())
         kfft::TransformAvx2(data, n, packedTwiddles, C21, MC21);
     else
         kfft::TransformPortable(data, n, passes, cosinus_table, C21, MC21);

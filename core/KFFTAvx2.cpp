@@ -116,35 +116,91 @@ KFFT_TARGET void Pass(KCOMPLEX_DOUBLE* block, int len, int span, const KCOMPLEX_
     }
 }
 
-// The last, twiddle-free pass: groups of four neighbouring points.
-KFFT_TARGET void LastPass(KCOMPLEX_DOUBLE* block, int len) {
-    const __m256d negHigh = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
-    const __m256d negMiddle = _mm256_set_pd(0.0, -0.0, -0.0, 0.0);
-    for (int g = 0; g < len; g += 4) {
-        double* p = &block[g].re;
-        const __m256d a = _mm256_loadu_pd(p);      // x0, x1
-        const __m256d b = _mm256_loadu_pd(p + 4);  // x2, x3
-        const __m256d s = _mm256_add_pd(a, b);     // x0 + x2, x1 + x3
-        const __m256d d = _mm256_sub_pd(a, b);     // x0 - x2, x1 - x3
-        const __m256d sLow = _mm256_permute2f128_pd(s, s, 0x00);
-        const __m256d sHigh = _mm256_permute2f128_pd(s, s, 0x11);
-        const __m256d dLow = _mm256_permute2f128_pd(d, d, 0x00);
-        const __m256d dHigh = _mm256_permute2f128_pd(d, d, 0x11);
-        // (y0, y2) and (y1, y3): y1 = d02 - i·d13, y3 = d02 + i·d13.
-        const __m256d y02 = _mm256_add_pd(sLow, _mm256_xor_pd(sHigh, negHigh));
-        const __m256d y13 = _mm256_add_pd(dLow, _mm256_xor_pd(SwapParts(dHigh), negMiddle));
-        _mm256_storeu_pd(p, _mm256_permute2f128_pd(y02, y13, 0x20));
-        _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(y02, y13, 0x31));
+// Base-4 digit reversal of m, a number of `digits` digits (at most 8).
+KFFT_INLINE int ReverseDigits(int m, int digits) {
+    unsigned x = static_cast<unsigned>(m);
+    x = ((x & 0x3333u) << 2) | ((x >> 2) & 0x3333u);
+    x = ((x & 0x0F0Fu) << 4) | ((x >> 4) & 0x0F0Fu);
+    x = ((x & 0x00FFu) << 8) | ((x >> 8) & 0x00FFu);
+    return static_cast<int>(x >> (16 - 2 * digits));
+}
+
+// The last pass of one tile of four groups together with their share of the
+// digit reversal. The tile of middle digits m holds the points
+// a·n/4 + 4m + d (a, d = 0..3, rows a, columns d); the last pass combines the
+// four points of each row, and the point it leaves at (a, m, d) belongs at
+// d·n/4 + 4·rev(m) + a, i.e. at (d, rev(m), a) of the partner tile. So the
+// tile is transposed first, the butterflies then run down the columns, and
+// row d of the result is stored as row d of the partner tile.
+struct Tile {
+    __m256d row[4][2];  // row d: columns 0, 1 and columns 2, 3
+};
+
+KFFT_INLINE Tile LastButterflies(const double* p, int quarter) {
+    __m256d x[4][2];
+    for (int a = 0; a < 4; ++a) {
+        x[a][0] = _mm256_loadu_pd(p + 2 * a * quarter);
+        x[a][1] = _mm256_loadu_pd(p + 2 * a * quarter + 4);
+    }
+    // transpose: t[d] = column d of x, as (rows 0, 1) and (rows 2, 3)
+    __m256d t[4][2];
+    for (int h = 0; h < 2; ++h) {
+        t[2 * h][0] = _mm256_permute2f128_pd(x[0][h], x[1][h], 0x20);
+        t[2 * h + 1][0] = _mm256_permute2f128_pd(x[0][h], x[1][h], 0x31);
+        t[2 * h][1] = _mm256_permute2f128_pd(x[2][h], x[3][h], 0x20);
+        t[2 * h + 1][1] = _mm256_permute2f128_pd(x[2][h], x[3][h], 0x31);
+    }
+    Tile out;
+    for (int h = 0; h < 2; ++h) {
+        const __m256d s02 = _mm256_add_pd(t[0][h], t[2][h]);
+        const __m256d d02 = _mm256_sub_pd(t[0][h], t[2][h]);
+        const __m256d s13 = _mm256_add_pd(t[1][h], t[3][h]);
+        const __m256d d13 = _mm256_sub_pd(t[1][h], t[3][h]);
+        const __m256d rot = _mm256_xor_pd(SwapParts(d13), NegOdd());  // -i·d13
+        out.row[0][h] = _mm256_add_pd(s02, s13);
+        out.row[1][h] = _mm256_add_pd(d02, rot);
+        out.row[2][h] = _mm256_sub_pd(s02, s13);
+        out.row[3][h] = _mm256_sub_pd(d02, rot);
+    }
+    return out;
+}
+
+KFFT_INLINE void StoreTile(double* p, int quarter, const Tile& tile) {
+    for (int d = 0; d < 4; ++d) {
+        _mm256_storeu_pd(p + 2 * d * quarter, tile.row[d][0]);
+        _mm256_storeu_pd(p + 2 * d * quarter + 4, tile.row[d][1]);
     }
 }
 
-// All passes from span `span` down, for the span points at p. Large spans
+// The last, twiddle-free pass over all n points, fused with the base-4
+// digit reversal of the whole block.
+KFFT_TARGET void LastPassReversed(KCOMPLEX_DOUBLE* data, int n, int passes) {
+    const int quarter = n / 4;
+    const int tiles = n / 16;
+    const int middleDigits = passes - 2;
+    double* base = &data[0].re;
+    for (int m = 0; m < tiles; ++m) {
+        const int partner = ReverseDigits(m, middleDigits);
+        if (partner < m) continue;  // done together with the partner
+        double* p = base + 8 * m;
+        if (partner == m) {
+            StoreTile(p, quarter, LastButterflies(p, quarter));
+        } else {
+            double* q = base + 8 * partner;
+            const Tile fromP = LastButterflies(p, quarter);
+            const Tile fromQ = LastButterflies(q, quarter);
+            StoreTile(q, quarter, fromP);
+            StoreTile(p, quarter, fromQ);
+        }
+    }
+}
+
+// All passes but the last from span `span` down, for the span points at p. Large spans
 // run their first pass over the whole block and recurse into the quarters.
 KFFT_TARGET void SubTransform(KCOMPLEX_DOUBLE* p, int span, const KCOMPLEX_DOUBLE* packed, double c21,
                               double mc21) {
     if (span <= kBlock) {
         for (int e = span; e >= 16; e /= 4) Pass(p, span, e, packed + PackedTwiddleOffset(e), c21, mc21);
-        LastPass(p, span);
         return;
     }
     Pass(p, span, span, packed + PackedTwiddleOffset(span), c21, mc21);
@@ -156,7 +212,7 @@ KFFT_TARGET void SubTransform(KCOMPLEX_DOUBLE* p, int span, const KCOMPLEX_DOUBL
 
 void TransformAvx2(KCOMPLEX_DOUBLE* data, int n, const KCOMPLEX_DOUBLE* packed, double c21, double mc21) {
     SubTransform(data, n, packed, c21, mc21);
-    DigitReverse(data, n);
+    LastPassReversed(data, n, PassCount(n));
 }
 
 }  // namespace kfft
