@@ -30,8 +30,10 @@ long long RiffCursor::ReadSmall(uint64_t offset, uint8_t* out, size_t count) {
         if (m_window.size() < kWindowBytes) m_window.resize(kWindowBytes);
         const long long got = m_source->ReadAt(offset, m_window.data(), m_window.size());
         if (got < 0) {
+            // The failure may lie anywhere in the window: ask for exactly
+            // the bytes wanted before giving up.
             m_windowLength = 0;
-            return -1;
+            return m_source->ReadAt(offset, out, count);
         }
         m_windowStart = offset;
         m_windowLength = static_cast<size_t>(got);
