@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "KFFT.h"
+#include "SonogramKernels.h"
+
 namespace sonogram {
 
 namespace {
@@ -90,6 +93,13 @@ void ColumnLevelsAndPhaseStepsScalar(const KCOMPLEX_DOUBLE* spectrum, int rows, 
 void ColumnLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,
                                double* phaseSteps) {
     ColumnLevelsAndPhaseStepsScalar(spectrum, rows, refLevel, levels, phaseSteps);
+}
+
+void ComputeColumn(CKFFT& transform, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
+                   double refLevel, KCOMPLEX_DOUBLE* buffer, double* levels, double* phaseSteps) {
+    BuildZeroPhaseFrame(firstSample, p, window, n, buffer);
+    transform.fft(buffer, n);
+    ColumnLevelsAndPhaseSteps(buffer, n / 2, refLevel, levels, phaseSteps);
 }
 
 bool IsLocalMaximum(const double* levels, int rows, int k) {

@@ -11,6 +11,8 @@
 
 #include "KComplex.h"
 
+class CKFFT;
+
 namespace sonogram {
 
 // Sonel frequency size and column step derived from the FFT length.
@@ -52,6 +54,12 @@ void ColumnLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double
 // atan2; the reference the fast path is held to.
 void ColumnLevelsAndPhaseStepsScalar(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel,
                                      double* levels, double* phaseSteps);
+
+// One column of the pane: the zero-phase frame centred on sample p, its
+// transform in `buffer` (N points), then the levels and phase steps of the
+// N/2 rows.
+void ComputeColumn(CKFFT& transform, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
+                   double refLevel, KCOMPLEX_DOUBLE* buffer, double* levels, double* phaseSteps);
 
 // Row k of a column is a local maximum when it is strictly above both
 // neighbours (one neighbour at the ends).

@@ -1,0 +1,119 @@
+// The four-bins-at-a-time levels and phase steps against the C library's
+// log10 and atan2, bin by bin, on both instruction sets.
+#include "SonogramKernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+struct Result {
+    std::vector<double> levels, phases;
+};
+
+Result Reference(const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
+    Result r{std::vector<double>(rows), std::vector<double>(rows)};
+    for (int k = 0; k < rows; ++k) {
+        r.levels[k] = 10.0 * std::log10(x[k].re * x[k].re + x[k].im * x[k].im) - ref;
+        const int hi = std::min(k + 1, rows - 1), lo = std::max(k - 1, 0);
+        const double re = x[hi].re * x[lo].re + x[hi].im * x[lo].im;
+        const double im = x[hi].im * x[lo].re - x[hi].re * x[lo].im;
+        r.phases[k] = rows == 1 ? 0.0 : std::atan2(im, re);
+    }
+    return r;
+}
+
+Result Fast(bool vector, const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
+    // One sentinel past the end of each output catches an overrun.
+    Result r{std::vector<double>(rows + 1, -12345.0), std::vector<double>(rows + 1, -12345.0)};
+    sonogram::FastLevelsAndPhaseStepsWith(vector, x.data(), rows, ref, r.levels.data(), r.phases.data());
+    EXPECT_EQ(r.levels[rows], -12345.0);
+    EXPECT_EQ(r.phases[rows], -12345.0);
+    r.levels.resize(rows);
+    r.phases.resize(rows);
+    return r;
+}
+
+// Same value, to 1e-12 relative (or absolute near zero); equal specials.
+void ExpectClose(double got, double want, const char* what, int k) {
+    if (std::isnan(want)) {
+        EXPECT_TRUE(std::isnan(got)) << what << " " << k;
+    } else if (std::isinf(want)) {
+        EXPECT_EQ(got, want) << what << " " << k;
+    } else {
+        EXPECT_NEAR(got, want, 1e-12 * std::max(1.0, std::fabs(want))) << what << " " << k;
+    }
+}
+
+void Compare(const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
+    const Result want = Reference(x, rows, ref);
+    for (bool vector : {false, true}) {
+        const Result got = Fast(vector, x, rows, ref);
+        for (int k = 0; k < rows; ++k) {
+            ExpectClose(got.levels[k], want.levels[k], vector ? "vector level" : "portable level", k);
+            ExpectClose(got.phases[k], want.phases[k], vector ? "vector phase" : "portable phase", k);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(SonogramKernels, RandomSpectraOverTheWholeDynamicRange) {
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_real_distribution<double> decades(-150.0, 150.0);
+    for (int rows : {512, 513, 514, 515, 3, 2, 1}) {
+        std::vector<KCOMPLEX_DOUBLE> x(rows);
+        for (auto& z : x) {
+            const double scale = std::pow(10.0, decades(random));
+            z = {unit(random) * scale, unit(random) * scale};
+        }
+        Compare(x, rows, 20.6023);
+    }
+}
+
+TEST(SonogramKernels, BothPathsGiveTheSameBits) {
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<KCOMPLEX_DOUBLE> x(512);
+    for (auto& z : x) z = {unit(random), unit(random)};
+    const Result portable = Fast(false, x, 512, 3.0);
+    const Result vector = Fast(true, x, 512, 3.0);
+    EXPECT_EQ(portable.levels, vector.levels);
+    EXPECT_EQ(portable.phases, vector.phases);
+    if (!sonogram::VectorKernelAvailable()) GTEST_SKIP() << "no AVX2: only the portable path ran";
+}
+
+TEST(SonogramKernels, OctantsAxesAndSignedZerosMatchTheCLibrary) {
+    // Neighbour pairs chosen so that the products land on every octant, the
+    // axes, the diagonal and the four signed zeros.
+    const double t = std::tan(std::atan(1.0) / 2.0);  // the reduction threshold
+    std::vector<KCOMPLEX_DOUBLE> x = {
+        {1.0, 0.0},   {1.0, 0.0},    {0.0, 1.0},    {-1.0, 0.0},   {0.0, -1.0},   {1.0, 1.0},
+        {-1.0, 1.0},  {-1.0, -1.0},  {1.0, -1.0},   {0.3, 2.0},    {-2.0, 0.3},   {-0.3, -2.0},
+        {2.0, -0.3},  {1.0, t},      {t, 1.0},      {0.0, 0.0},    {-0.0, 0.0},   {0.0, -0.0},
+        {-0.0, -0.0}, {1.0, 1e-300}, {1e-300, 1.0}, {5e-324, 0.0}, {0.0, 5e-324}, {1.0, 0.0}};
+    Compare(x, static_cast<int>(x.size()), 0.0);
+    // The products of signed zeros in every arrangement.
+    for (double a : {0.0, -0.0}) {
+        for (double b : {0.0, -0.0}) {
+            std::vector<KCOMPLEX_DOUBLE> zeros(9, KCOMPLEX_DOUBLE{a, b});
+            zeros[4] = {b, a};
+            Compare(zeros, 9, 1.0);
+        }
+    }
+}
+
+TEST(SonogramKernels, SpecialLevelsTakeTheLibraryPath) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<KCOMPLEX_DOUBLE> x = {{0.0, 0.0},     {1e-160, 0.0}, {1e-170, 1e-170}, {DBL_MIN, 0.0},
+                                      {1e200, 1e200}, {inf, 0.0},    {nan, 1.0},       {1.0, nan},
+                                      {0.5, 0.5},     {2.0, 0.0},    {0.0, 3.0},       {-4.0, 0.0}};
+    Compare(x, static_cast<int>(x.size()), -7.0);
+}
