@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QTest>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
