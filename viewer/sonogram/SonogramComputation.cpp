@@ -92,7 +92,7 @@ void ColumnLevelsAndPhaseStepsScalar(const KCOMPLEX_DOUBLE* spectrum, int rows, 
 
 void ColumnLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,
                                double* phaseSteps) {
-    ColumnLevelsAndPhaseStepsScalar(spectrum, rows, refLevel, levels, phaseSteps);
+    FastLevelsAndPhaseSteps(spectrum, rows, refLevel, levels, phaseSteps);
 }
 
 void ComputeColumn(CKFFT& transform, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
