@@ -208,9 +208,23 @@ KFFT_TARGET void SubTransform(KCOMPLEX_DOUBLE* p, int span, const KCOMPLEX_DOUBL
     for (int k = 0; k < 4; ++k) SubTransform(p + k * quarter, quarter, packed, c21, mc21);
 }
 
+// 16 points: one pass of span 16 and the last pass, without any loop.
+KFFT_TARGET void Transform16(KCOMPLEX_DOUBLE* data, const KCOMPLEX_DOUBLE* tw, double c21, double mc21) {
+    const __m256d vc21 = _mm256_set1_pd(c21);
+    const __m256d vmc21 = _mm256_set1_pd(mc21);
+    double* p = &data[0].re;
+    Butterflies<Pair::First>(p, 4, LoadTwiddles(tw), vc21, vmc21);
+    Butterflies<Pair::Quarter>(p + 4, 4, LoadTwiddles(tw + 6), vc21, vmc21);
+    StoreTile(p, 4, LastButterflies(p, 4));
+}
+
 }  // namespace
 
 void TransformAvx2(KCOMPLEX_DOUBLE* data, int n, const KCOMPLEX_DOUBLE* packed, double c21, double mc21) {
+    if (n == 16) {
+        Transform16(data, packed + PackedTwiddleOffset(16), c21, mc21);
+        return;
+    }
     SubTransform(data, n, packed, c21, mc21);
     LastPassReversed(data, n, PassCount(n));
 }
