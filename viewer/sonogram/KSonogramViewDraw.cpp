@@ -1,0 +1,151 @@
+// CKSonogramView: colouring, the paint pass, the local-maximum markers and the
+// blinking cursor cross.
+//
+// Qt paints only in paint events, so the cross keeps its shown/hidden state
+// machine but is drawn by the paint that the timer asks for: DrawCursor
+// requests it and invalidates the cross's two one-pixel strips, the paint
+// draws it and marks it shown; EraseCursor invalidates the same strips, and
+// the paint that redraws them from the bitmap marks it hidden.
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimerEvent>
+
+#include "KSonogramView.h"
+#include "KWave.h"
+#include "SonogramColours.h"
+
+namespace {
+
+const QColor kFillBelow(63, 63, 63);
+const QColor kMarkerAmplitude(255, 255, 0);
+const QColor kMarkerOther(0, 0, 128);
+
+}  // namespace
+
+void CKSonogramView::ColourVisibleColumns() {
+    if (m_pWave == nullptr || !sonogram::ModeHasColouring(m_nMode)) return;
+    const int slotCount = m_sizeBuffer.width();
+    const int rows = m_sizeBuffer.height();
+    if (slotCount <= 0 || rows <= 0 || m_pPixelTag == nullptr || m_pPixels == nullptr) return;
+    const int x0 = GetScrollPosition().x();
+    const int columns = GetColumnCount();
+    for (long long xl = x0; xl < static_cast<long long>(x0) + slotCount; ++xl) {
+        const int x = static_cast<int>(xl);
+        const int s = x % slotCount;
+        if (m_pPixelTag[s] == x) continue;
+        if (x < 0 || x >= columns) {
+            sonogram::BlankColumn(m_nMode, rows, m_pPixels + s, slotCount);
+        } else {
+            const size_t offset = static_cast<size_t>(s) * rows;
+            sonogram::ColourColumn(m_nMode, m_pSpectrum + offset, m_pPhaseStep + offset, rows, m_dUpperLevel,
+                                   m_dLowerLevel, m_pPixels + s, slotCount);
+        }
+        m_pPixelTag[s] = x;
+    }
+}
+
+void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
+    (void)clip;
+    if (m_pDoc == nullptr || m_pWave == nullptr) return;
+    const QPoint origin = GetScrollPosition();
+    const int x0 = origin.x();
+    const int w = viewport()->width();
+    const int h = viewport()->height();
+    const int slotCount = m_sizeBuffer.width();
+    const int rows = m_sizeBuffer.height();
+    if (h > rows) painter.fillRect(QRect(x0, rows, w, h - rows), kFillBelow);
+    if (slotCount <= 0 || rows <= 0 || m_image.isNull()) {
+        m_bCursorShown = false;
+        return;
+    }
+
+    ComputeVisibleSpectra();
+    ColourVisibleColumns();
+
+    // The ring of slotCount in two pieces: slotCount a .. M-1 first, then 0 .. a-1.
+    // The bitmap is stored bottom row first, so image line k goes to logical
+    // y = R - k: flip about the line y = (R + 1) / 2.
+    const int a = x0 % slotCount;
+    painter.save();
+    painter.translate(0, rows + 1);
+    painter.scale(1, -1);
+    painter.drawImage(QRect(x0, 0, slotCount - a, rows), m_image, QRect(a, 0, slotCount - a, rows));
+    if (a > 0) painter.drawImage(QRect(x0 + slotCount - a, 0, a, rows), m_image, QRect(0, 0, a, rows));
+    painter.restore();
+
+    if (m_bShowMaxima) DrawMaxima(painter, x0);
+
+    m_bCursorShown = false;
+    if (m_bCursorRequested) {
+        m_bCursorRequested = false;
+        PaintCursorCross(painter);
+    }
+}
+
+void CKSonogramView::DrawMaxima(QPainter& painter, int x0) const {
+    const QColor colour = m_nMode == 1 ? kMarkerAmplitude : kMarkerOther;
+    const int slotCount = m_sizeBuffer.width();
+    const int rows = m_sizeBuffer.height();
+    const int columns = GetColumnCount();
+    for (long long xl = x0; xl < static_cast<long long>(x0) + slotCount; ++xl) {
+        const int x = static_cast<int>(xl);
+        if (x < 0 || x >= columns) continue;
+        const int s = x % slotCount;
+        if (m_pSpectrumTag[s] != x) continue;
+        for (int k = 0; k < rows; ++k) {
+            if (IsLocalMaximum(s, k)) painter.fillRect(QRect(x, rows - k - 2, 1, 3), colour);
+        }
+    }
+}
+
+void CKSonogramView::PaintCursorCross(QPainter& painter) {
+    const int slotCount = m_sizeBuffer.width();
+    const int rows = m_sizeBuffer.height();
+    if (slotCount <= 0 || rows <= 0) return;
+    const QPoint origin = GetScrollPosition();
+    painter.save();
+    // Device coordinates, the scroll position subtracted by hand.
+    painter.resetTransform();
+    painter.setPen(*m_pCursorPen);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const int x = m_ptCursor.x() - origin.x();
+    const int y = m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1;
+    // A line ends one pixel before its end point, as the window system
+    // draws it.
+    painter.drawLine(x, 0, x, rows - 1);
+    painter.drawLine(0, y, slotCount - 1, y);
+    painter.restore();
+    m_bCursorShown = true;
+}
+
+void CKSonogramView::DrawCursor() {
+    if (m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    if (m_bCursorShown) EraseCursor();
+    m_bCursorRequested = true;
+    const QPoint origin = GetScrollPosition();
+    const int rows = m_sizeBuffer.height();
+    viewport()->update(QRect(m_ptCursor.x() - origin.x(), 0, 1, rows));
+    viewport()->update(QRect(0, m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1, m_sizeBuffer.width(), 1));
+}
+
+void CKSonogramView::EraseCursor() {
+    if (m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    m_bCursorRequested = false;
+    const QPoint origin = GetScrollPosition();
+    const int w = viewport()->width();
+    const int h = viewport()->height();
+    viewport()->update(QRect(0, m_sizeBuffer.height() - m_ptCursor.y() - origin.y() - 1, w, 1));
+    viewport()->update(QRect(m_ptCursor.x() - origin.x(), 0, 1, h));
+}
+
+void CKSonogramView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_nTimerID) {
+        if (m_bCursorShown) {
+            EraseCursor();
+        } else {
+            DrawCursor();
+        }
+        return;
+    }
+    platform::ScrollView::timerEvent(event);
+}

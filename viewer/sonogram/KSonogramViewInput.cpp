@@ -1,0 +1,269 @@
+// CKSonogramView: commands and their states, cursor moves, Ctrl+click, the
+// pointer read-out, the context menu and the document's notifications.
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolTip>
+
+#include "FonavidDoc.h"
+#include "KMultiWaveFilm.h"
+#include "KSonogramView.h"
+#include "KWave.h"
+#include "ResourceIds.h"
+#include "SonogramComputation.h"
+#include "SonogramReadout.h"
+
+namespace {
+
+constexpr int kKindBits = 7;
+constexpr int kInvertedBit = 8;
+
+// The entries of the pane's context menu: command id and text, 0 for a
+// separator.
+struct PopupEntry {
+    int id;
+    const char* text;
+};
+constexpr PopupEntry kPopupEntries[] = {
+    {res::ID_TUNE_PAS_FILM, "Частотно-временная настройка ФАС-фильма"},
+    {0, ""},
+    {res::ID_PREPARE_HIGH_QUALITY, "Подготовить данные для сонограммы повышенного качества"},
+    {res::ID_SHOW_LOCAL_MAXIMA, "Показать локальные максимумы"},
+};
+
+}  // namespace
+
+bool CKSonogramView::OnCommand(int id) {
+    switch (id) {
+        case res::ID_SONOGRAM_AMPLITUDE:
+        case res::ID_SONOGRAM_AM:
+        case res::ID_SONOGRAM_FM: {
+            const int kind = id == res::ID_SONOGRAM_AMPLITUDE ? 1 : (id == res::ID_SONOGRAM_AM ? 2 : 4);
+            m_nMode = (m_nMode & kInvertedBit) | kind;
+            ClearPixelCache();
+            return true;
+        }
+        case res::ID_SONOGRAM_INVERTED:
+            m_nMode ^= kInvertedBit;
+            ClearPixelCache();
+            return true;
+        case res::ID_UPPER_LEVEL_RAISE:
+            m_dUpperLevel += 10.0;
+            ClearPixelCache();
+            return true;
+        case res::ID_UPPER_LEVEL_LOWER:
+            m_dUpperLevel -= 10.0;
+            if (m_dUpperLevel < m_dLowerLevel) m_dLowerLevel = m_dUpperLevel - 1.0;
+            ClearPixelCache();
+            return true;
+        case res::ID_LOWER_LEVEL_RAISE:
+            m_dLowerLevel += 10.0;
+            if (m_dLowerLevel > m_dUpperLevel) m_dUpperLevel = m_dLowerLevel + 1.0;
+            ClearPixelCache();
+            return true;
+        case res::ID_LOWER_LEVEL_LOWER:
+            m_dLowerLevel -= 10.0;
+            ClearPixelCache();
+            return true;
+        case res::ID_LEVELS_DEFAULT:
+            SetDefaultLevels();
+            return true;
+        case res::ID_CURSOR_RIGHT:
+            MoveCursor(1, 0);
+            return true;
+        case res::ID_CURSOR_RIGHT_FAST:
+            MoveCursor(10, 0);
+            return true;
+        case res::ID_CURSOR_LEFT:
+            MoveCursor(-1, 0);
+            return true;
+        case res::ID_CURSOR_LEFT_FAST:
+            MoveCursor(-10, 0);
+            return true;
+        case res::ID_CURSOR_UP:
+            MoveCursor(0, 1);
+            return true;
+        case res::ID_CURSOR_UP_FAST:
+            MoveCursor(0, 10);
+            return true;
+        case res::ID_CURSOR_DOWN:
+            MoveCursor(0, -1);
+            return true;
+        case res::ID_CURSOR_DOWN_FAST:
+            MoveCursor(0, -10);
+            return true;
+        case res::ID_PREPARE_HIGH_QUALITY:
+            // The command is offered only for a real signal; a second call
+            // must not raise the levels again.
+            if (m_pWave == nullptr || m_pWave->IsSignalRealyComplex()) return true;
+            PrepareHighQuality();
+            return true;
+        case res::ID_SHOW_LOCAL_MAXIMA:
+            m_bShowMaxima = !m_bShowMaxima;
+            viewport()->update();
+            return true;
+        case res::ID_CALCULATE_DECIMATED:
+            if (m_pDoc == nullptr || m_pDoc->m_film.GetDecimateWaveAreCalculated()) return true;
+            if (m_pDoc->m_film.CalculateDecimateWaves()) {
+                ClearSpectrumCache();
+                ClearPixelCache();
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
+    switch (id) {
+        case res::ID_SONOGRAM_AMPLITUDE:
+            state.checked = (m_nMode & 1) != 0;
+            return true;
+        case res::ID_SONOGRAM_AM:
+            state.checked = (m_nMode & 2) != 0;
+            return true;
+        case res::ID_SONOGRAM_FM:
+            state.checked = (m_nMode & 4) != 0;
+            return true;
+        case res::ID_SONOGRAM_INVERTED:
+            state.checked = (m_nMode & kInvertedBit) != 0;
+            return true;
+        case res::ID_SHOW_LOCAL_MAXIMA:
+            state.checked = m_bShowMaxima;
+            return true;
+        case res::ID_PREPARE_HIGH_QUALITY:
+            state.enabled = m_pWave != nullptr && !m_pWave->IsSignalRealyComplex();
+            return true;
+        case res::ID_CALCULATE_DECIMATED:
+            state.enabled = m_pDoc != nullptr && !m_pDoc->m_film.GetDecimateWaveAreCalculated();
+            return true;
+        case res::ID_UPPER_LEVEL_RAISE:
+        case res::ID_UPPER_LEVEL_LOWER:
+        case res::ID_LOWER_LEVEL_RAISE:
+        case res::ID_LOWER_LEVEL_LOWER:
+        case res::ID_LEVELS_DEFAULT:
+        case res::ID_CURSOR_RIGHT:
+        case res::ID_CURSOR_RIGHT_FAST:
+        case res::ID_CURSOR_LEFT:
+        case res::ID_CURSOR_LEFT_FAST:
+        case res::ID_CURSOR_UP:
+        case res::ID_CURSOR_UP_FAST:
+        case res::ID_CURSOR_DOWN:
+        case res::ID_CURSOR_DOWN_FAST:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CKSonogramView::MoveCursor(int dx, int dy) {
+    if (m_pDoc == nullptr) return;
+    EraseCursor();
+    const int lastColumn = std::max(0, GetColumnCount() - 1);
+    const int lastRow = std::max(0, m_nFFTSize / 2 - 1);
+    // A step that reaches past an end stops at it.
+    long long x = static_cast<long long>(m_ptCursor.x()) + dx;
+    long long y = static_cast<long long>(m_ptCursor.y()) + dy;
+    if (dx > 0 && x > lastColumn) x = lastColumn;
+    if (dx < 0 && x < 0) x = 0;
+    if (dy > 0 && y > lastRow) y = lastRow;
+    if (dy < 0 && y < 0) y = 0;
+    m_ptCursor = QPoint(static_cast<int>(x), static_cast<int>(y));
+    const std::pair<double, double> tf = GetCursorTimeFrequency();
+    m_pDoc->SetTimeFrequencyCursor(tf.first, tf.second);
+}
+
+void CKSonogramView::OnUpdate(platform::View* sender, long hint, void* hintObject) {
+    (void)hintObject;
+    if (sender == nullptr && hint == 1) SyncCursorFromDocument();
+}
+
+void CKSonogramView::mousePressEvent(QMouseEvent* event) {
+    // Exactly the left button with Ctrl: Shift or another button cancels.
+    if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) == Qt::ControlModifier &&
+        m_pDoc != nullptr) {
+        EraseCursor();
+        const QPoint p = GetScrollPosition() + event->position().toPoint();
+        const int rows = m_nFFTSize / 2;
+        m_ptCursor = QPoint(p.x(), std::clamp(rows - p.y() - 1, 0, std::max(0, rows - 1)));
+        const std::pair<double, double> tf = GetCursorTimeFrequency();
+        m_pDoc->SetTimeFrequencyCursor(tf.first, tf.second);
+    }
+    platform::ScrollView::mousePressEvent(event);
+}
+
+void CKSonogramView::UpdateReadout(const QPoint& point) {
+    m_strToolTip.clear();
+    if (m_pWave == nullptr || m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    const QPoint p = GetScrollPosition() + point;
+    const int rows = m_sizeBuffer.height();
+    const int k = rows - p.y() - 1;
+    const double fp = FrequencyFromRow(k);
+    const double binWidth = m_pWave->GetFrADC() / m_nFFTSize;
+    if (p.x() < 0 || p.x() >= GetColumnCount()) return;
+    const int slot = p.x() % m_sizeBuffer.width();
+    // The slot holds this column only once a paint computed it.
+    if (m_pSpectrumTag[slot] != p.x()) return;
+    const double* levels = GetSlotSpectrum(slot);
+    if (fp > 0.0) {
+        const double lp = levels[std::clamp(k, 0, rows - 1)];
+        const sonogram::PeakEstimate peak = sonogram::FindPeak(levels, rows, k, binWidth);
+        m_strMessage = sonogram::FormatPeakReadout(peak.frequencyHz, peak.levelDb, fp, lp);
+        m_strToolTip += m_strMessage;
+    }
+    m_strMessage = sonogram::FormatReadoutTime(TimeFromColumn(p.x()));
+    if (!m_strToolTip.empty()) m_strToolTip += "; ";
+    m_strToolTip += m_strMessage;
+}
+
+void CKSonogramView::mouseMoveEvent(QMouseEvent* event) {
+    UpdateReadout(event->position().toPoint());
+    const QString text = QString::fromStdString(m_strToolTip);
+    viewport()->setToolTip(text);
+    if (QToolTip::isVisible()) QToolTip::showText(event->globalPosition().toPoint(), text, viewport());
+    platform::ScrollView::mouseMoveEvent(event);
+}
+
+bool CKSonogramView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (m_strToolTip.empty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), QString::fromStdString(m_strToolTip), viewport());
+        }
+        return true;
+    }
+    return platform::ScrollView::viewportEvent(event);
+}
+
+void CKSonogramView::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) at = viewport()->mapToGlobal(QPoint(5, 5));
+    QMenu menu(this);
+    for (const PopupEntry& entry : kPopupEntries) {
+        if (entry.id == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
+        action->setData(entry.id);
+        platform::CommandState state;
+        if (OnUpdateCommand(entry.id, state)) action->setEnabled(state.enabled);
+        if (entry.id == res::ID_SHOW_LOCAL_MAXIMA) {
+            action->setCheckable(true);
+            action->setChecked(state.checked);
+        }
+    }
+    QAction* chosen = menu.exec(at);
+    if (chosen != nullptr) {
+        const int id = chosen->data().toInt();
+        if (m_popupCommandHandler) {
+            m_popupCommandHandler(id);
+        } else {
+            OnCommand(id);
+        }
+    }
+}
