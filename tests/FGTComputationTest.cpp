@@ -2,6 +2,7 @@
 // levels, checked against closed forms and a direct computation written here
 // from the definition (one accumulator per sum, taps in the order of the formula).
 #include "FGTComputation.h"
+#include "FGTSums.h"
 
 #include <gtest/gtest.h>
 
@@ -415,4 +416,72 @@ TEST(FGTComputationLevels, RowsWithoutTapsAreMinusInfinity) {
         offset += L;
     }
     EXPECT_GT(emptyRows, 0);
+}
+
+TEST(FGTComputationVectors, DecibelsAgreeWithLog10) {
+    if (!fgt::Avx2Available()) GTEST_SKIP() << "no AVX2 on this processor";
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> exponent(-300.0, 300.0);
+    std::vector<double> power;
+    for (int i = 0; i < 20000; ++i) power.push_back(std::pow(10.0, exponent(random)));
+    // Around 1 and the halving point √2, the powers of two, and the special values.
+    for (double p : {1.0, std::nextafter(1.0, 2.0), std::nextafter(1.0, 0.0), 1.4142135623730951,
+                     1.4142135623730950, 2.0, 0.5, 1024.0, 3.0, 0.999999, 1e-310, 0.0, -0.0, -1.0,
+                     std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
+        power.push_back(p);
+    std::vector<double> out(power.size());
+    fgt::DecibelsAvx2(power.data(), out.data(), static_cast<int>(power.size()));
+    for (size_t i = 0; i < power.size(); ++i) {
+        const double expected = 10.0 * std::log10(power[i]);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(out[i])) << power[i];
+        } else if (std::isinf(expected)) {
+            EXPECT_EQ(out[i], expected) << power[i];
+        } else {
+            EXPECT_NEAR(out[i], expected, 1e-13 * std::max(1.0, std::fabs(expected))) << power[i];
+        }
+    }
+}
+
+TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
+    if (!fgt::Avx2Available()) GTEST_SKIP() << "no AVX2 on this processor";
+    std::mt19937 random(23);
+    std::uniform_real_distribution<double> value(-40.0, 90.0);
+    for (int count : {0, 1, 8, 9, 10, 11, 12, 13, 16, 17, 100, 1001}) {
+        std::vector<double> row(static_cast<size_t>(count));
+        for (double& v : row) v = value(random);
+        if (count > 20) row[5] = row[17] = -std::numeric_limits<double>::infinity();
+        std::vector<double> plain = row, vector = row;
+        fgt::SmoothRow(plain.data(), count);
+        fgt::SmoothRowAvx2(vector.data(), count);
+        for (int k = 0; k < count; ++k) {
+            if (std::isinf(plain[static_cast<size_t>(k)]))
+                EXPECT_EQ(vector[static_cast<size_t>(k)], plain[static_cast<size_t>(k)]) << count << " " << k;
+            else
+                EXPECT_NEAR(vector[static_cast<size_t>(k)], plain[static_cast<size_t>(k)], 1e-12 * 90.0)
+                    << count << " " << k;
+        }
+    }
+    // The image: bit for bit, including NaN, infinities and levels that meet;
+    // large enough to be shared between two threads.
+    std::vector<double> levels((1L << 20) + 7);
+    for (double& v : levels) v = value(random);
+    levels[3] = std::numeric_limits<double>::quiet_NaN();
+    levels[4] = -std::numeric_limits<double>::infinity();
+    levels[5] = std::numeric_limits<double>::infinity();
+    levels[6] = 0.0;
+    levels[7] = 50.0;
+    for (const auto& [lower, upper] :
+         std::vector<std::pair<double, double>>{{0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}}) {
+        std::vector<uint32_t> expected(levels.size());
+        for (size_t i = 0; i < levels.size(); ++i) expected[i] = fgt::LevelToPixel(levels[i], lower, upper);
+        for (fgt::SumPath path : {fgt::SumPath::Portable, fgt::SumPath::Avx2}) {
+            for (int threads : {1, 2}) {
+                std::vector<uint32_t> pixels(levels.size(), 0xDEADBEEF);
+                fgt::BuildImage(levels.data(), pixels.data(), static_cast<long>(levels.size()), lower, upper,
+                                path, threads);
+                ASSERT_EQ(pixels, expected) << lower << "/" << upper << " threads " << threads;
+            }
+        }
+    }
 }

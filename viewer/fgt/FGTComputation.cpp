@@ -85,11 +85,13 @@ void ComputeRow(const SignalRef& signal, const double* real, double frequency, d
     AnalysisPoints(signal.frADC, sigmaT, length, signal.nSamples, starts);
     for (int k = 0; k < length; ++k) starts[k] += S - E;
 
-    if (path == SumPath::Avx2)
+    if (path == SumPath::Avx2) {
         RowValuesAvx2(wc, ws, paddedTaps, real, starts, length, out);
-    else
+        SmoothRowAvx2(out, length);
+    } else {
         RowValuesPortable(wc, ws, paddedTaps, real, starts, length, out);
-    SmoothRow(out, length);
+        SmoothRow(out, length);
+    }
 }
 
 }  // namespace
@@ -222,8 +224,31 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     return grey * 65793u;
 }
 
-void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper) {
-    for (long i = 0; i < count; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
+void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, SumPath path,
+                int threads) {
+    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+    auto part = [=](long begin, long end) {
+        if (path == SumPath::Avx2)
+            BuildImageAvx2(levels + begin, pixels + begin, end - begin, lower, upper);
+        else
+            for (long i = begin; i < end; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
+    };
+    // Small images are not worth a thread.
+    constexpr long kShareAbove = 1L << 20;
+    if (threads < 2 || count < kShareAbove) {
+        part(0, count);
+        return;
+    }
+    const long half = count / 2;
+    std::thread helper;
+    try {
+        helper = std::thread(part, half, count);
+    } catch (const std::system_error&) {
+        part(0, count);
+        return;
+    }
+    part(0, half);
+    helper.join();
 }
 
 bool Avx2Available() {

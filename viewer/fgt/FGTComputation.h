@@ -83,14 +83,19 @@ void SmoothRow(double* values, int count);
 // the pixel has the grey in its blue, green and red bytes. Equal levels and
 // NaN give black.
 uint32_t LevelToPixel(double level, double lower, double upper);
-void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper);
 
-// How the two sums of every value are formed: plain C++ with several
-// independent accumulators, or AVX2/FMA vectors where the processor has them.
+// How the inner loops run: plain C++ with several independent accumulators,
+// or AVX2/FMA vectors where the processor has them.
 enum class SumPath { Portable, Avx2 };
 bool Avx2Available();
 // The fastest path this processor runs.
 SumPath BestSumPath();
+
+// The pixels of `count` levels, LevelToPixel for each; large images are
+// shared between `threads` threads, joined before it returns. Every path
+// gives the same pixels bit for bit.
+void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper,
+                SumPath path = BestSumPath(), int threads = 2);
 
 // Computes every row's values in dB (10·log10(A² + B²), A and B the sums of
 // the Gaussian-windowed cosine and sine with the real parts around each

@@ -103,8 +103,9 @@ bool CKFGTransformerView::CalculateFGT(CKWave* wave) {
         return false;
     }
     m_nTotal = static_cast<int>(total);
-    m_pLevel = AllocateZeroed<double>(m_nTotal);
-    m_pPixels = AllocateZeroed<uint32_t>(m_nTotal);
+    // Every value and pixel is written below.
+    m_pLevel = new (std::nothrow) double[static_cast<size_t>(m_nTotal)];
+    m_pPixels = new (std::nothrow) uint32_t[static_cast<size_t>(m_nTotal)];
     if (!m_pLevel || !m_pPixels ||
         !fgt::ComputeLevels(signal, rows, m_pFrequency, m_pSigmaT, m_pRowLength, m_pLevel, fgt::BestSumPath(),
                             kThreads)) {
