@@ -54,6 +54,9 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     const int slotCount = m_sizeBuffer.width();
     const int rows = m_sizeBuffer.height();
     if (h > rows) painter.fillRect(QRect(x0, rows, w, h - rows), kFillBelow);
+    // The image starts at logical y = 1; the line above it would otherwise
+    // show whatever the window held before.
+    if (origin.y() == 0) painter.fillRect(QRect(x0, 0, w, 1), kFillBelow);
     if (slotCount <= 0 || rows <= 0 || m_image.isNull()) {
         m_bCursorShown = false;
         return;
