@@ -35,25 +35,22 @@ std::unique_ptr<T[]> TryAllocate(long n) {
 }
 
 // Work arrays of one thread: the kernel of the current row in its three
-// parts, the windowed cosine and sine as the sums read them, and the window
-// starts of the row's analysis points.
+// parts and the windowed cosine and sine as the sums read them.
 struct RowWorkspace {
     std::unique_ptr<double[]> m_pGauss;
     std::unique_ptr<double[]> m_pCos;
     std::unique_ptr<double[]> m_pSin;
     std::unique_ptr<double[]> windowedCos;
     std::unique_ptr<double[]> windowedSin;
-    std::unique_ptr<int[]> starts;
 
-    bool Allocate(int guard, int maxRowLength) {
+    bool Allocate(int guard) {
         const long kernel = 2L * guard + 1;
         m_pGauss = TryAllocate<double>(kernel);
         m_pCos = TryAllocate<double>(kernel);
         m_pSin = TryAllocate<double>(kernel);
         windowedCos = TryAllocate<double>(RoundUpToFour(2L * guard));
         windowedSin = TryAllocate<double>(RoundUpToFour(2L * guard));
-        starts = TryAllocate<int>(std::max(maxRowLength, 1));
-        return m_pGauss && m_pCos && m_pSin && windowedCos && windowedSin && starts;
+        return m_pGauss && m_pCos && m_pSin && windowedCos && windowedSin;
     }
 };
 
@@ -80,16 +77,15 @@ void ComputeRow(const SignalRef& signal, const double* real, double frequency, d
     std::fill(wc + taps, wc + paddedTaps, 0.0);
     std::fill(ws + taps, ws + paddedTaps, 0.0);
 
-    // The real parts start with sample -S, so sample n + m is real[S + n + m].
-    int* starts = work.starts.get();
-    AnalysisPoints(signal.frADC, sigmaT, length, signal.nSamples, starts);
-    for (int k = 0; k < length; ++k) starts[k] += S - E;
-
+    // The real parts start with sample -S: the first tap of the window of
+    // sample n is real[S + n - E].
+    const double* window0 = real + (S - E);
+    const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
     if (path == SumPath::Avx2) {
-        RowValuesAvx2(wc, ws, paddedTaps, real, starts, length, out);
+        RowValuesAvx2(wc, ws, paddedTaps, window0, points, length, out);
         SmoothRowAvx2(out, length);
     } else {
-        RowValuesPortable(wc, ws, paddedTaps, real, starts, length, out);
+        RowValuesPortable(wc, ws, paddedTaps, window0, points, length, out);
         SmoothRow(out, length);
     }
 }
@@ -144,11 +140,9 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
     const double grid = static_cast<double>(nRows) * (2 * sizeof(double) + sizeof(int));
     const double real =
         (static_cast<double>(signal.nSamples) + 2.0 * signal.guard + kRealPadding) * sizeof(double);
-    // Per thread: five kernel arrays of the guard band's size and, at most,
-    // the window starts of the longest row (never more than all values).
+    // Per thread: five kernel arrays of the guard band's size.
     const double perThread = 5.0 * (2.0 * signal.guard + 4) * sizeof(double);
-    const double starts = std::min(total, static_cast<double>(INT_MAX)) * sizeof(int);
-    return values + grid + real + threads * perThread + std::min(starts, values);
+    return values + grid + real + threads * perThread;
 }
 
 double AvailableBytes() {
@@ -197,10 +191,7 @@ void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard
 void AnalysisPoints(double frADC, double sigmaT, int count, long nSamples, int* points) {
     double t = 0.0;
     for (int k = 0; k < count; ++k) {
-        const double n = std::trunc(t * frADC + 0.5);
-        points[k] =
-            n < 0.0 ? 0
-                    : (n > static_cast<double>(nSamples) ? static_cast<int>(nSamples) : static_cast<int>(n));
+        points[k] = NearestSample(t, frADC, nSamples);
         t = t + sigmaT;
     }
 }
@@ -270,11 +261,9 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
 
     std::vector<long> offset(static_cast<size_t>(nRows));
     long sum = 0;
-    int maxRowLength = 0;
     for (int j = 0; j < nRows; ++j) {
         offset[static_cast<size_t>(j)] = sum;
         sum += rowLength[j];
-        maxRowLength = std::max(maxRowLength, rowLength[j]);
     }
 
     // The real parts as one contiguous array, so that the sums read
@@ -291,7 +280,7 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
     std::atomic<bool> failed{false};
     auto worker = [&]() {
         RowWorkspace work;
-        if (!work.Allocate(signal.guard, maxRowLength)) {
+        if (!work.Allocate(signal.guard)) {
             failed = true;
             return;
         }

@@ -17,21 +17,28 @@ namespace {
 // last point, whose extra results are dropped.
 constexpr int kPointsPerBlock = 4;
 
-inline void BlockStarts(const double* base, const int* starts, int k, int count,
-                        const double* (&x)[kPointsPerBlock]) {
+// The windows of the next block of points; a short last block repeats the
+// last point. `t` is the time of the next point.
+inline void NextBlock(const double* window0, const RowPoints& points, int k, int count, double& t,
+                      const double* (&x)[kPointsPerBlock]) {
     for (int p = 0; p < kPointsPerBlock; ++p) {
-        const int index = k + p < count ? k + p : count - 1;
-        x[p] = base + starts[index];
+        if (k + p < count) {
+            x[p] = window0 + NearestSample(t, points.frADC, points.nSamples);
+            t = t + points.sigmaT;
+        } else {
+            x[p] = x[p - 1];
+        }
     }
 }
 
 }  // namespace
 
-void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* base,
-                       const int* starts, int count, double* out) {
+void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
+                       const RowPoints& points, int count, double* out) {
+    double t = 0.0;
     for (int k = 0; k < count; k += kPointsPerBlock) {
         const double* x[kPointsPerBlock];
-        BlockStarts(base, starts, k, count, x);
+        NextBlock(window0, points, k, count, t, x);
         // Four lanes of partial sums per point and per sum keep the additions
         // independent of each other.
         double a[kPointsPerBlock][4] = {};
@@ -61,11 +68,11 @@ namespace {
 
 #define FGT_AVX2 __attribute__((target("avx2,fma")))
 
-FGT_AVX2 inline double HorizontalSum(__m256d v) {
-    const __m128d low = _mm256_castpd256_pd128(v);
-    const __m128d high = _mm256_extractf128_pd(v, 1);
-    const __m128d pair = _mm_add_pd(low, high);  // lanes 0+2, 1+3
-    return _mm_cvtsd_f64(_mm_add_sd(pair, _mm_unpackhi_pd(pair, pair)));
+// The sums of the lanes of each of four vectors, as one vector.
+FGT_AVX2 inline __m256d SumEachOfFour(__m256d v0, __m256d v1, __m256d v2, __m256d v3) {
+    const __m256d h01 = _mm256_hadd_pd(v0, v1);  // v0 0+1, v1 0+1, v0 2+3, v1 2+3
+    const __m256d h23 = _mm256_hadd_pd(v2, v3);
+    return _mm256_add_pd(_mm256_permute2f128_pd(h01, h23, 0x20), _mm256_permute2f128_pd(h01, h23, 0x31));
 }
 
 // 10·log10(p) for four values. Positive normal values go through
@@ -120,10 +127,11 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
 }  // namespace
 
 FGT_AVX2 void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps,
-                            const double* base, const int* starts, int count, double* out) {
+                            const double* window0, const RowPoints& points, int count, double* out) {
+    double t = 0.0;
     for (int k = 0; k < count; k += kPointsPerBlock) {
         const double* x[kPointsPerBlock];
-        BlockStarts(base, starts, k, count, x);
+        NextBlock(window0, points, k, count, t, x);
         const double* x0 = x[0];
         const double* x1 = x[1];
         const double* x2 = x[2];
@@ -148,10 +156,8 @@ FGT_AVX2 void RowValuesAvx2(const double* windowedCos, const double* windowedSin
             a3 = _mm256_fmadd_pd(c, v, a3);
             b3 = _mm256_fmadd_pd(s, v, b3);
         }
-        const __m256d a =
-            _mm256_setr_pd(HorizontalSum(a0), HorizontalSum(a1), HorizontalSum(a2), HorizontalSum(a3));
-        const __m256d b =
-            _mm256_setr_pd(HorizontalSum(b0), HorizontalSum(b1), HorizontalSum(b2), HorizontalSum(b3));
+        const __m256d a = SumEachOfFour(a0, a1, a2, a3);
+        const __m256d b = SumEachOfFour(b0, b1, b2, b3);
         const __m256d db = Decibels4(_mm256_add_pd(_mm256_mul_pd(a, a), _mm256_mul_pd(b, b)));
         if (k + kPointsPerBlock <= count) {
             _mm256_storeu_pd(out + k, db);
@@ -214,9 +220,9 @@ FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count,
 #else
 
 // Without x86 vectors the portable loops serve both paths.
-void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* base,
-                   const int* starts, int count, double* out) {
-    RowValuesPortable(windowedCos, windowedSin, taps, base, starts, count, out);
+void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
+                   const RowPoints& points, int count, double* out) {
+    RowValuesPortable(windowedCos, windowedSin, taps, window0, points, count, out);
 }
 void DecibelsAvx2(const double* power, double* out, int count) {
     for (int k = 0; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);

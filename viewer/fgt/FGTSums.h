@@ -11,15 +11,31 @@
 
 namespace fgt {
 
-// For each of the `count` analysis points k, with the window starting at
-// base + starts[k]:  A = Σ_i windowedCos[i]·x[i], B = Σ_i windowedSin[i]·x[i]
-// over i = 0 .. taps-1, and out[k] = 10·log10(A² + B²). `taps` must be a
-// multiple of 4 (pad the kernel with zero taps), and every window must be
-// readable for `taps` values.
-void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* base,
-                       const int* starts, int count, double* out);
-void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* base,
-                   const int* starts, int count, double* out);
+// Sample number of the analysis point at time t: the nearest sample,
+// trunc(t·Fs + 0.5), kept within 0 .. nSamples.
+inline int NearestSample(double t, double frADC, long nSamples) {
+    const double n = static_cast<double>(static_cast<long long>(t * frADC + 0.5));
+    if (n < 0.0) return 0;
+    return n > static_cast<double>(nSamples) ? static_cast<int>(nSamples) : static_cast<int>(n);
+}
+
+// Where the analysis points of a row lie: point k is the sample nearest to
+// the time reached after k additions of sigmaT to 0.
+struct RowPoints {
+    double frADC;
+    double sigmaT;
+    long nSamples;
+};
+
+// For each of the `count` analysis points k of a row, at sample n_k:
+// A = Σ_i windowedCos[i]·x[n_k + i], B = Σ_i windowedSin[i]·x[n_k + i] over
+// i = 0 .. taps-1, where x = window0 is the first tap of the window of sample 0,
+// and out[k] = 10·log10(A² + B²). `taps` must be a multiple of 4 (pad the
+// kernel with zero taps), and every window must be readable for `taps` values.
+void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
+                       const RowPoints& points, int count, double* out);
+void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
+                   const RowPoints& points, int count, double* out);
 
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
