@@ -2,7 +2,8 @@
 // loop; two neighbouring quarter-span offsets j, j+1 share one 256-bit
 // register, every twiddle pair stays in registers while all groups that use
 // it are transformed, and blocks of up to kBlock points run all their
-// remaining passes while they sit in the first-level cache.
+// remaining passes while they sit in the first-level cache. The last pass
+// then sweeps the whole block once, doing the digit reversal as it stores.
 #include "KFFTKernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -195,8 +196,9 @@ KFFT_TARGET void LastPassReversed(KCOMPLEX_DOUBLE* data, int n, int passes) {
     }
 }
 
-// All passes but the last from span `span` down, for the span points at p. Large spans
-// run their first pass over the whole block and recurse into the quarters.
+// All passes but the last from span `span` down, for the span points at p.
+// Large spans run their first pass over the whole block and recurse into the
+// quarters.
 KFFT_TARGET void SubTransform(KCOMPLEX_DOUBLE* p, int span, const KCOMPLEX_DOUBLE* packed, double c21,
                               double mc21) {
     if (span <= kBlock) {
