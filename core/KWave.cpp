@@ -29,6 +29,22 @@ double CKWave::GetMaxSigmaTforFGT() {
     return 1.0 / ((std::pow(2.0, 1.0 / 48.0) - 1.0) * twoPi * std::pow(2.0, 3.0));
 }
 
+int CKWave::GetGuardBandFor(double frADC) {
+    // Five widest FGT windows, in samples, plus one.
+    const double start = 1.0 - std::trunc(-5.0 * GetMaxSigmaTforFGT() * frADC);
+    if (!(start <= static_cast<double>(INT_MAX / 2))) return -1;
+    const int guard = static_cast<int>(start);
+    return guard < kMinStartSampleNumber ? kMinStartSampleNumber : guard;
+}
+
+long long CKWave::GetStoreBytesFor(double frADC, long nSamples) {
+    const int guard = GetGuardBandFor(frADC);
+    if (guard < 0 || nSamples < 0 || nSamples > kMaxStoreBytes) return -1;
+    const long long total = static_cast<long long>(nSamples) + 2LL * guard;
+    if (kMaxStoreBytes / total < static_cast<long long>(sizeof(KCOMPLEX_KFLOAT))) return -1;
+    return static_cast<long long>(sizeof(KCOMPLEX_KFLOAT)) * total;
+}
+
 int CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
                         double frequency) {
     if (!(frADC > 0.0)) return 0;  // NaN is refused as well
@@ -52,21 +68,19 @@ int CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSam
         return 0;
     }
 
-    // Five widest FGT windows, in samples, plus one.
-    const double start = 1.0 - std::trunc(-5.0 * GetMaxSigmaTforFGT() * frADC);
-    if (!(start <= static_cast<double>(INT_MAX / 2))) {
+    const int guard = GetGuardBandFor(frADC);
+    if (guard < 0) {
         m_TempFile.Release();
         return -1;
     }
-    m_nStartSampleNumber = static_cast<int>(start);
-    if (m_nStartSampleNumber < kMinStartSampleNumber) m_nStartSampleNumber = kMinStartSampleNumber;
+    m_nStartSampleNumber = guard;
 
     const long long total = static_cast<long long>(nSamples) + 2LL * m_nStartSampleNumber;
-    if (kMaxStoreBytes / total < static_cast<long long>(sizeof(KCOMPLEX_KFLOAT))) {
+    const long long bytes = GetStoreBytesFor(frADC, nSamples);
+    if (bytes < 0) {
         m_TempFile.Release();
         return -1;
     }
-    const long long bytes = static_cast<long long>(sizeof(KCOMPLEX_KFLOAT)) * total;
 
     // A new file reads as zeros once its space is reserved, so the store is
     // zeroed without touching every page.

@@ -58,6 +58,12 @@ public:
     bool IsSignalRealyComplex() const { return m_bSignalRealyComplex; }
     // The widest FGT window, sigma = 1/((2^(1/48) - 1) * 2pi * 2^3) seconds.
     static double GetMaxSigmaTforFGT();
+    // The guard band S a store at the rate frADC gets, or -1 when it would
+    // not fit in half the range of int.
+    static int GetGuardBandFor(double frADC);
+    // The byte size of the store CreateKWave makes for nSamples samples at
+    // frADC, guard bands included, or -1 when it would not fit in 31 bits.
+    static long long GetStoreBytesFor(double frADC, long nSamples);
 
     // Fills the imaginary parts of samples 0..N-1 with the Hilbert transform
     // of the real parts (once; later calls return true at once). False when

@@ -32,6 +32,8 @@ CFonavidApp::~CFonavidApp() {
 }
 
 bool CFonavidApp::InitInstance(const QStringList& arguments) {
+    // Signal files a killed run left behind go; those another instance holds stay.
+    TempFileMapping::RemoveStaleFiles(CFonavidDoc().GetTemporaryFolder());
     // The recent-file list is read from the profile whenever a File menu opens.
     auto makeDocument = m_env.makeDocument;
     if (!makeDocument) makeDocument = [] { return std::make_unique<CFonavidDoc>(); };

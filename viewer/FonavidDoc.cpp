@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "FilmSpace.h"
 #include "Messages.h"
 #include "PcmFrameLoader.h"
 #include "Profile.h"
@@ -75,6 +76,11 @@ bool CFonavidDoc::LoadFromReader() {
         return false;
     }
 
+    // The whole film must fit into the temporary folder before any store is made.
+    if (!FilmSpace::CheckRoomForFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels,
+                                     static_cast<int>(samples)))
+        return false;
+
     // The film reports most failures itself, but a store too large for its
     // mapping fails silently; hold its messages until it returns so that
     // such a failure still gets one.
@@ -86,6 +92,10 @@ bool CFonavidDoc::LoadFromReader() {
     platform::SetMessageSink(std::move(previous));
     for (const auto& [text, caption] : held) platform::ShowMessage(text, caption);
     if (!made) {
+        // Stores made before the failure go now, not when the document does.
+        for (int layer = 0; layer < CKMultiWaveFilm::kLayers; ++layer)
+            for (int channel = 0; channel < CKMultiWaveFilm::kChannelSlots; ++channel)
+                m_film.GetKWave(layer, channel)->DeleteKWave();
         if (held.empty())
             platform::ShowMessage(
                 Format("Звуковой файл слишком длинный: %li отсчетов в канале.\n\nДокумент открыт не будет!",
