@@ -65,6 +65,10 @@ void CKWaveFileRead::close_hmmio_file_wave() {
 
 bool CKWaveFileRead::OpenWaveFile(const std::string& path) {
     close_wave_file();
+    // Nothing of a file opened before may look like part of this one.
+    m_nSizeInSamples = 0;
+    m_Format = WAVEFORMATEX();
+    m_ckRIFF = m_ckFmt = m_ckData = MMCKINFO();
     m_strPathName = path;
     m_strFileTitle = TitleOf(path);
     m_bOpened = open_mmio_and_descend_into_chunks();

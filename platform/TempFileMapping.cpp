@@ -102,11 +102,12 @@ bool TempFileMapping::CreateFile(const std::string& folder) {
             return false;
         }
         // The lock is taken before the file has any size, so a sweep that
-        // meets it unlocked and empty knows to leave it alone.
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            unlink(m_path.c_str());
-            close(fd);
-            return false;
+        // meets it unlocked and empty knows to leave it alone. A sweep that
+        // holds it this moment lets go at once; a filesystem without locks
+        // leaves the file unlocked, and a sweep there cannot lock it either.
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
         }
         m_fd = fd;
         return true;

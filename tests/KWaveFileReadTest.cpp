@@ -429,13 +429,19 @@ TEST(KWaveFileRead, FailedOpenKeepsTheAttemptedNamesAndIsClosed) {
     testwav::TempDir dir;
     MessageCapture messages;
     CKWaveFileRead r;
+    const std::string good = dir.file("good.wav");
+    ASSERT_TRUE(testwav::writeFile(good, testwav::pcm16(8000, 1, {1, 2, 3, 4, 5})));
+    ASSERT_TRUE(r.OpenWaveFile(good));
+    ASSERT_EQ(r.GetSizeInSamples(), 5);
     const std::string path = dir.file("broken.wav");
     ASSERT_TRUE(testwav::writeFile(path, {'R', 'I', 'F', 'F'}));
     EXPECT_FALSE(r.OpenWaveFile(path));
     EXPECT_FALSE(r.FileIsOpened());
     EXPECT_EQ(r.GetFilePathName(), path);
     EXPECT_EQ(r.GetFileTitle(), "broken");
-    EXPECT_EQ(r.GetSizeInSamples(), 0);
+    EXPECT_EQ(r.GetSizeInSamples(), 0);  // nothing left over from the good file
+    EXPECT_EQ(r.GetFrADC(), 0u);
+    EXPECT_EQ(messages.count(), 1u);
 }
 
 TEST(KWaveFileRead, OpeningASecondFileClosesTheFirst) {
