@@ -1,7 +1,7 @@
 #include "PaneFactory.h"
 
-#include "FonavidView.h"
 #include "KFGTransformerView.h"
+#include "KSonogramView.h"
 
 platform::View* CreateStandardPane(int row) {
     switch (row) {
@@ -9,8 +9,7 @@ platform::View* CreateStandardPane(int row) {
             return new CKFGTransformerView();
         case 1:
         case 2:
-            // Stand-in until the sonogram pane joins the program.
-            return CFonavidView::CreateObject();
+            return new CKSonogramView();
         default:
             return nullptr;
     }
