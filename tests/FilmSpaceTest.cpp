@@ -41,23 +41,23 @@ long long SumOfSignalFileSizes(const testwav::TempDir& folder) {
 
 TEST(FilmSpace, RequiredBytesMatchTheGuardBandsAndLayers) {
     // At 44100 Hz the guard band is 301589 samples; layer k has 441000 >> k
-    // samples at 44100 / 2^k Hz, each complex sample 8 bytes.
+    // samples at 44100 / 2^k Hz, each complex sample two doubles (16 bytes).
     EXPECT_EQ(GuardBand(44100.0), 301589);
     long long mono = 0;
-    for (int k = 0; k < 8; ++k) mono += 8 * ((441000 >> k) + 2 * GuardBand(44100.0 / (1 << k)));
+    for (int k = 0; k < 8; ++k) mono += 16 * ((441000 >> k) + 2 * GuardBand(44100.0 / (1 << k)));
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, 441000), mono);
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 2, 441000), 2 * mono);
     // Low rates hit the 1025-sample floor at every layer.
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(100, 1, 0), 8 * 8 * 2 * 1025);
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(100, 1, 0), 8 * 16 * 2 * 1025);
 }
 
 TEST(FilmSpace, RequiredBytesRefuseWhatNoStoreCanHold) {
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 0, 100), -1);
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 3, 100), -1);
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, -1), -1);
-    // 2^31 bytes is 2^28 complex samples: one more than fits in a store.
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, (1 << 28) - 2 * 301589), -1);
-    EXPECT_GT(FilmSpace::GetRequiredBytes(44100, 1, (1 << 28) - 2 * 301589 - 1), 0);
+    // 2^31 bytes is 2^27 complex samples: one more than fits in a store.
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, (1 << 27) - 2 * 301589), -1);
+    EXPECT_GT(FilmSpace::GetRequiredBytes(44100, 1, (1 << 27) - 2 * 301589 - 1), 0);
     // A guard band beyond half the range of int.
     EXPECT_EQ(FilmSpace::GetRequiredBytes(4294967295UL, 1, 1), -1);
 }
@@ -105,7 +105,7 @@ TEST(FilmSpace, CheckShowsOneMessageOnlyWhenShort) {
     ASSERT_TRUE(FilmSpace::GetFreeBytes(folder.path(), freeBytes));
     // The largest stereo film needs about 8 GiB; only a disk with more free
     // space than that lets it through.
-    const int samples = (1 << 28) - 2 * 301589 - 1;
+    const int samples = (1 << 27) - 2 * 301589 - 1;
     const long long required = FilmSpace::GetRequiredBytes(44100, 2, samples);
     const bool fits = static_cast<unsigned long long>(required) <= freeBytes;
     EXPECT_EQ(FilmSpace::CheckRoomForFilm(folder.path(), 44100, 2, samples), fits);
@@ -160,8 +160,8 @@ TEST_F(FilmSpaceDocTest, FileSizeLimitGivesTheMappingMessageAndLeavesNoFile) {
 }
 
 TEST_F(FilmSpaceDocTest, AFailedLoadRemovesOnlyItsOwnFiles) {
-    // Under a 1 MiB file-size limit a mono 8000 Hz film (every store under
-    // 1 MiB) loads, while a stereo 44100 Hz film fails at its first store:
+    // Under a 4 MiB file-size limit a mono 8000 Hz film (every store under
+    // 2 MB) loads, while a stereo 44100 Hz film fails at its first store:
     // the failed load leaves nothing, and the loaded document keeps its eight.
     const std::string small = Write("small.wav", testwav::pcm16(8000, 1, std::vector<int16_t>(800, 1)));
     const std::string large = Write("large.wav", testwav::pcm16(44100, 2, std::vector<int16_t>(2000, 1)));
@@ -170,20 +170,25 @@ TEST_F(FilmSpaceDocTest, AFailedLoadRemovesOnlyItsOwnFiles) {
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit {};
-        limit.rlim_cur = limit.rlim_max = 1 << 20;
+        limit.rlim_cur = limit.rlim_max = 4 << 20;
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
         platform::SetMessageSink([](const std::string&, const std::string&) {});
-        CFonavidDoc kept;
-        if (!kept.OnOpenDocument(small)) _exit(4);
-        const size_t keptFiles = m_temp.tempSignalFiles().size();
-        bool opened;
+        int code = 0;
         {
-            CFonavidDoc doc;
-            opened = doc.OnOpenDocument(large);
-            // Nothing of the failed film outlives the failed load.
-            if (m_temp.tempSignalFiles().size() != keptFiles) _exit(6);
+            CFonavidDoc kept;
+            if (!kept.OnOpenDocument(small)) _exit(4);
+            const size_t keptFiles = m_temp.tempSignalFiles().size();
+            bool opened;
+            {
+                CFonavidDoc doc;
+                opened = doc.OnOpenDocument(large);
+                // Nothing of the failed film outlives the failed load.
+                if (m_temp.tempSignalFiles().size() != keptFiles) code = 6;
+            }
+            if (opened) code = 5;
+            if (keptFiles != 8) code = 7;
         }
-        _exit(opened ? 5 : (keptFiles == 8 ? 0 : 7));
+        _exit(code);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
