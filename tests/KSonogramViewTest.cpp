@@ -5,18 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "FonavidDoc.h"
+#include "KDialogSelectPASfilm.h"
 #include "KWave.h"
 #include "MessageCapture.h"
 #include "Profile.h"
@@ -38,6 +42,20 @@ uint32_t Grey(int g) { return static_cast<uint32_t>(g) * 0x010101u; }
 int ExpectedGrey(double v, double upper, double lower) {
     const double c = std::isnan(v) ? lower : std::min(std::max(v, lower), upper);
     return static_cast<int>(255.0 * ((upper - c) / (upper - lower)));
+}
+
+// Runs `act` on the modal dialog as soon as one is open.
+void WhenModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start();
 }
 
 class KSonogramViewTest : public ::testing::Test {
@@ -461,4 +479,41 @@ TEST_F(KSonogramViewTest, CtrlClickPlacesTheCursorAndReadOutNamesThePeak) {
     // The peak on bin 100 (2153.3 Hz) at 20 log10(0.5) + 0.04 dB, then the
     // pointer's row 102 (2196.4 Hz).
     EXPECT_EQ(text.rfind("2153.3 Гц, -5.98 дБ (2196.4 Гц, -", 0), 0u) << text;
+}
+
+TEST_F(KSonogramViewTest, TuningDialogRebindsThePaneToTheChosenLayer) {
+    Open(Cosine(3 * kRate, 100.0, 0.5));
+    CKSonogramView* view = AddView(300, 300);
+    CKSonogramView* other = AddView(300, 300);
+    CKMultiWaveFilm& film = m_doc->m_film;
+
+    WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    EXPECT_TRUE(view->OnCommand(res::ID_TUNE_PAS_FILM));
+    EXPECT_EQ(view->GetWave(), film.GetKWave(0, 0)) << "Cancel changes nothing";
+    EXPECT_FALSE(film.GetDecimateWaveAreCalculated());
+
+    platform::CommandState state;
+    ASSERT_TRUE(other->OnUpdateCommand(res::ID_CALCULATE_DECIMATED, state));
+    EXPECT_TRUE(state.enabled);
+
+    WhenModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<CKDialogSelectPASfilm*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->m_comboRate->setCurrentIndex(3);
+        dialog->accept();
+    });
+    EXPECT_TRUE(view->OnCommand(res::ID_TUNE_PAS_FILM));
+    ASSERT_EQ(view->GetWave(), film.GetKWave(3, 0));
+    EXPECT_TRUE(film.GetDecimateWaveAreCalculated()) << "the layers are computed first";
+    EXPECT_EQ(view->GetWave()->GetFrADC(), kRate / 8.0);
+    ASSERT_GE(view->GetStepSamples(), 1);
+    const int columns = static_cast<int>((3L * kRate >> 3) / view->GetStepSamples());
+    EXPECT_EQ(view->GetColumnCount(), columns);
+    EXPECT_EQ(view->GetTotalSize(), QSize(columns, kRows));
+    Grab(view);
+    // The decimation flag belongs to the film: disabled in the other pane too.
+    state = {};
+    other->OnUpdateCommand(res::ID_CALCULATE_DECIMATED, state);
+    EXPECT_FALSE(state.enabled);
+    EXPECT_EQ(other->GetWave(), film.GetKWave(0, 0));
 }

@@ -78,6 +78,10 @@ public:
     void DrawCursor();
     void EraseCursor();
 
+    // Command 32787: the FAS-film dialog, then the pane rebound to the
+    // channel, layer, sonel size and step chosen there.
+    void TuneFasFilm();
+
     // Takes the document's cursor, converts it to this pane's column and row
     // and scrolls so that it is centred.
     void SyncCursorFromDocument();

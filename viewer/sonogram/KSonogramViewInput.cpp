@@ -103,6 +103,9 @@ bool CKSonogramView::OnCommand(int id) {
             m_bShowMaxima = !m_bShowMaxima;
             viewport()->update();
             return true;
+        case res::ID_TUNE_PAS_FILM:
+            TuneFasFilm();
+            return true;
         case res::ID_CALCULATE_DECIMATED:
             if (m_pDoc == nullptr || m_pDoc->m_film.GetDecimateWaveAreCalculated()) return true;
             if (m_pDoc->m_film.CalculateDecimateWaves()) {
@@ -137,6 +140,9 @@ bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
             return true;
         case res::ID_CALCULATE_DECIMATED:
             state.enabled = m_pDoc != nullptr && !m_pDoc->m_film.GetDecimateWaveAreCalculated();
+            return true;
+        case res::ID_TUNE_PAS_FILM:
+            state.enabled = m_pDoc != nullptr && m_pWave != nullptr;
             return true;
         case res::ID_UPPER_LEVEL_RAISE:
         case res::ID_UPPER_LEVEL_LOWER:
