@@ -56,7 +56,7 @@ TEST_F(MainFrameTest, MenuFollowsTheActiveDocument) {
     ASSERT_EQ(Windows().size(), 1);
     EXPECT_EQ(frame->GetShownMenu(), 129);
     EXPECT_EQ(VisibleMenuTitles(), kMenu129);
-    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - a.wav"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - [a.wav]"));
     QMenu* view = frame->GetMenus(129)[2];
     EXPECT_EQ(Captions(view), (std::vector<QString>{"Традиционная амплитудная сонограмма", "AM сонограмма",
                                                     "FM сонограмма", "Инвертированная сонограмма", "-",

@@ -21,8 +21,6 @@ CChildFrame* CChildFrame::Create(platform::Document* document, const PaneFactory
 CChildFrame::CChildFrame(platform::Document* document) : m_pDocument(document) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(res::DocumentIcon());
-    // Document windows open maximized inside the main window.
-    setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 CChildFrame::~CChildFrame() {

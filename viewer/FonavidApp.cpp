@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include "AboutDlg.h"
@@ -66,6 +68,11 @@ bool CFonavidApp::InitInstance(const QStringList& arguments) {
     // and makes no empty document, whatever it names.
     (void)arguments;
 
+    // Maximized whatever the start state; the geometry of the whole work
+    // area is set as well, so the window fills the screen even where no
+    // window manager carries out the maximizing.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        m_pMainFrame->setGeometry(screen->availableGeometry());
     m_pMainFrame->showMaximized();
     m_pMainFrame->update();
     return true;

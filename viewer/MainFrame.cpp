@@ -246,6 +246,9 @@ void CMainFrame::AddDocumentFrame(QWidget* frame) {
         connect(child, &CChildFrame::activeViewChanged, this, [this] { UpdateCommandStates(); });
         connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
     }
+    // Document windows open maximized inside the workspace; the size is set
+    // first so that the panes are laid out before they bind to the document.
+    window->resize(m_mdiArea->viewport()->size());
     window->showMaximized();
     m_mdiArea->setActiveSubWindow(window);
     OnActiveWindowChanged();
@@ -267,9 +270,14 @@ void CMainFrame::OnActiveWindowChanged() {
 }
 
 void CMainFrame::UpdateTitle() {
+    // The workspace adds " - [document]" itself while a document window is
+    // maximized, and takes it away again when it is restored or closed.
     const QString app = QString::fromUtf8(res::kAppName);
     QMdiSubWindow* window = m_mdiArea != nullptr ? m_mdiArea->activeSubWindow() : nullptr;
-    setWindowTitle(window != nullptr && !window->windowTitle().isEmpty()
-                       ? app + QStringLiteral(" - ") + window->windowTitle()
-                       : app);
+    if (window != nullptr && window->isVisible() && !window->isMaximized() &&
+        !window->windowTitle().isEmpty()) {
+        setWindowTitle(app + QStringLiteral(" - ") + window->windowTitle());
+    } else if (window == nullptr || !window->isVisible() || !window->isMaximized()) {
+        setWindowTitle(app);
+    }
 }
