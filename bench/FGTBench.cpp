@@ -127,5 +127,15 @@ void BM_FGTDirect10s(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FGT10s)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(BM_FGTDirect10s)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_FGT10s)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(BM_FGTDirect10s)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
