@@ -4,19 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make ninja-build pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libfftw3-dev ccache desktop-file-utils)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+tools/install-deps.sh
 
 build="${1:-build}"
 shift || true

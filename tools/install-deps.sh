@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and running Fonavid
+# need, when they are missing (as root, or through sudo).
+set -euo pipefail
+
+packages=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev
+          libgmock-dev libbenchmark-dev libfftw3-dev ccache desktop-file-utils fonts-dejavu-core valgrind)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
