@@ -49,6 +49,10 @@ TEST(SonogramReadout, DecimalsFollowThePointerFrequency) {
     // 100 kHz and more falls back to three decimals.
     EXPECT_EQ(sonogram::FormatPeakReadout(0.0, 0.0, 123456.0, 0.0),
               "0.000 Гц, 0.00 дБ (123456.000 Гц, 0.00 дБ)");
+    // Zero and negative pointer frequencies have no logarithm: three decimals.
+    EXPECT_EQ(sonogram::FormatPeakReadout(0.0, 0.0, 0.0, 0.0), "0.000 Гц, 0.00 дБ (0.000 Гц, 0.00 дБ)");
+    EXPECT_EQ(sonogram::FrequencyDecimals(-5.0), 3);
+    EXPECT_EQ(sonogram::FrequencyDecimals(NAN), 3);
     // Levels of silence stay printable.
     EXPECT_EQ(sonogram::FormatPeakReadout(10.0, 0.0, 10.0, -INFINITY),
               "10.000 Гц, 0.00 дБ (10.000 Гц, -inf дБ)");

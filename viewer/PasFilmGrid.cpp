@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 
+#include "SonogramReadout.h"
+
 namespace pasfilm {
 
 double TwoPi() { return 8.0 * std::atan(1.0); }
@@ -104,11 +106,8 @@ Readouts ComputeReadouts(double layerRate, double freqHz, int step, int fftSize)
 
 std::string FormatFixed(double value, int decimals) {
     if (!std::isfinite(value)) return kUnknown;
-    // The largest double has 309 integer digits.
-    char buf[400];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (res.ec != std::errc()) return kUnknown;
-    return std::string(buf, res.ptr);
+    const std::string text = sonogram::FormatFixed(value, decimals);
+    return text.empty() ? std::string(kUnknown) : text;
 }
 
 std::string FormatGeneral15(double value) {

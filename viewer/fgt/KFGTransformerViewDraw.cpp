@@ -11,8 +11,8 @@
 
 #include "FonavidDoc.h"
 #include "KFGTransformerView.h"
-#include "PasFilmGrid.h"
 #include "ResourceIds.h"
+#include "SonogramReadout.h"
 
 namespace {
 
@@ -20,31 +20,9 @@ const char* const kNotInitialised = "FGT не проинициализирова
 const char* const kNotReady = "FGT не готово.";
 
 // The read-out of frequency f: fewer decimals as the frequency has more
-// integer digits.
+// integer digits, as in the sonogram's read-out.
 std::string FormatFrequency(double f) {
-    const int digits = static_cast<int>(std::trunc(std::log10(f)));
-    int decimals = 3;
-    switch (digits) {
-        case 0:
-            decimals = 4;
-            break;
-        case 1:
-            decimals = 3;
-            break;
-        case 2:
-            decimals = 2;
-            break;
-        case 3:
-            decimals = 1;
-            break;
-        case 4:
-            decimals = 0;
-            break;
-        default:
-            decimals = 3;
-            break;
-    }
-    return pasfilm::FormatFixed(f, decimals) + " Гц";
+    return sonogram::FormatFixed(f, sonogram::FrequencyDecimals(f)) + " Гц";
 }
 
 }  // namespace

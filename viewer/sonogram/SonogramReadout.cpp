@@ -14,31 +14,27 @@ std::string FormatFixed(double value, int decimals) {
     return std::string(buffer, result.ptr);
 }
 
-std::string FormatPeakReadout(double peakHz, double peakDb, double pointerHz, double pointerDb) {
-    int decimals = 3;
-    const double magnitude = std::log10(pointerHz);
-    if (std::isfinite(magnitude)) {
-        switch (static_cast<int>(std::trunc(std::fmax(-10.0, std::fmin(10.0, magnitude))))) {
-            case 0:
-                decimals = 4;
-                break;
-            case 1:
-                decimals = 3;
-                break;
-            case 2:
-                decimals = 2;
-                break;
-            case 3:
-                decimals = 1;
-                break;
-            case 4:
-                decimals = 0;
-                break;
-            default:
-                decimals = 3;
-                break;
-        }
+int FrequencyDecimals(double hertz) {
+    const double magnitude = std::log10(hertz);
+    if (!std::isfinite(magnitude)) return 3;
+    switch (static_cast<int>(std::trunc(std::fmax(-10.0, std::fmin(10.0, magnitude))))) {
+        case 0:
+            return 4;
+        case 1:
+            return 3;
+        case 2:
+            return 2;
+        case 3:
+            return 1;
+        case 4:
+            return 0;
+        default:
+            return 3;
     }
+}
+
+std::string FormatPeakReadout(double peakHz, double peakDb, double pointerHz, double pointerDb) {
+    const int decimals = FrequencyDecimals(pointerHz);
     return FormatFixed(peakHz, decimals) + " Гц, " + FormatFixed(peakDb, 2) + " дБ (" +
            FormatFixed(pointerHz, decimals) + " Гц, " + FormatFixed(pointerDb, 2) + " дБ)";
 }
