@@ -38,6 +38,11 @@ struct DialogUnits {
     int baseY;
 };
 
+CKDialogProgress::Observer& CurrentObserver() {
+    static CKDialogProgress::Observer observer;
+    return observer;
+}
+
 bool HaveGuiApplication() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
@@ -112,7 +117,14 @@ bool CKDialogProgress::Create(QWidget* pParent) {
     return true;
 }
 
+CKDialogProgress::Observer CKDialogProgress::SetObserver(Observer observer) {
+    Observer previous = std::move(CurrentObserver());
+    CurrentObserver() = std::move(observer);
+    return previous;
+}
+
 void CKDialogProgress::SetStatusText(const std::string& text) {
+    m_strObservedStatus = text;
     if (m_pWindow) m_pWindow->status->setText(QString::fromStdString(text));
 }
 
@@ -200,6 +212,7 @@ void CKDialogProgress::UpdatePercent(long long nPos) {
     long long percent = (nPos - m_nRangeLower) * 100 / span;
     // 100 shows as such; beyond it the figure starts over like the bar.
     if (percent != 100) percent %= 100;
+    if (CurrentObserver()) CurrentObserver()(m_strObservedStatus, static_cast<int>(percent));
     char text[32];
     std::snprintf(text, sizeof text, "%lld%c", percent, '%');
     if (!m_pWindow) return;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -61,6 +62,13 @@ public:
     // How many times the percentage text has actually been replaced.
     int GetPercentTextChanges() const { return m_nPercentTextChanges; }
 
+    // Something that follows every progress of the process, window or not
+    // (the command-line renderer prints it): it gets the status text and the
+    // percentage at every update of the figure. Installing an empty function
+    // removes it; returns the one installed before. User-interface thread only.
+    using Observer = std::function<void(const std::string& status, int percent)>;
+    static Observer SetObserver(Observer observer);
+
 private:
     struct Window;
 
@@ -77,5 +85,7 @@ private:
     // passes the upper one) and the window's widgets.
     int m_nPosition = 0;
     int m_nPercentTextChanges = 0;
+    // The status text as last set, kept for the observer also without a window.
+    std::string m_strObservedStatus;
     std::unique_ptr<Window> m_pWindow;
 };

@@ -1,9 +1,6 @@
 #include "KFGTransformerView.h"
 
-#include <new>
-
 #include "DialogFHTSetP.h"
-#include "FGTComputation.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
 #include "Messages.h"
@@ -17,15 +14,6 @@ const char* const kNoDocument =
     "прервать!\n\nCKFGTransformerView::OnInitialUpdate()";
 const char* const kNoSignal =
     "Не удалось привязаться к сигналу. Программу следует прервать!\n\nCKFGTransformerView::OnInitialUpdate()";
-
-// The rows are shared between this many threads, joined before the
-// computation returns.
-constexpr int kThreads = 2;
-
-template <typename T>
-T* AllocateZeroed(long n) {
-    return new (std::nothrow) T[static_cast<size_t>(n)]();
-}
 
 }  // namespace
 
@@ -56,11 +44,7 @@ long CKFGTransformerView::RowOffset(int row) const {
 }
 
 void CKFGTransformerView::ResetFGT() {
-    delete[] m_pFrequency;
-    delete[] m_pSigmaT;
-    delete[] m_pRowLength;
-    delete[] m_pLevel;
-    delete[] m_pPixels;
+    m_transform.Reset();
     m_pFrequency = nullptr;
     m_pSigmaT = nullptr;
     m_pRowLength = nullptr;
@@ -79,40 +63,14 @@ bool CKFGTransformerView::CalculateFGT(CKWave* wave) {
     platform::WaitCursor wait;
     // Arrays of an earlier FGT would otherwise be lost.
     ResetFGT();
-
-    const fgt::SignalRef signal{wave->GetFirstComplexSample(), wave->GetNSamples(), wave->GetFrADC(),
-                                wave->GetStartSampleNumber()};
-    const int rows = fgt::RowCount(signal.frADC);
-    if (rows <= 0 || signal.guard < 1) return false;
-    m_nRows = rows;
-    m_pFrequency = AllocateZeroed<double>(rows);
-    m_pSigmaT = AllocateZeroed<double>(rows);
-    m_pRowLength = AllocateZeroed<int>(rows);
-    if (!m_pFrequency || !m_pSigmaT || !m_pRowLength) {
-        ResetFGT();
-        return false;
-    }
-
-    double total = 0.0;
-    const bool fits = fgt::FillGrid(m_dP, signal, rows, m_pFrequency, m_pSigmaT, m_pRowLength, total);
-    const double required = fgt::RequiredBytes(total, rows, signal, kThreads);
-    const double available = fgt::AvailableBytes();
-    if (!fits || required > available) {
-        ResetFGT();
-        platform::ShowMessage(fgt::MemoryRefusalText(required, available));
-        return false;
-    }
-    m_nTotal = static_cast<int>(total);
-    // Every value and pixel is written below.
-    m_pLevel = new (std::nothrow) double[static_cast<size_t>(m_nTotal)];
-    m_pPixels = new (std::nothrow) uint32_t[static_cast<size_t>(m_nTotal)];
-    if (!m_pLevel || !m_pPixels ||
-        !fgt::ComputeLevels(signal, rows, m_pFrequency, m_pSigmaT, m_pRowLength, m_pLevel, fgt::BestSumPath(),
-                            kThreads)) {
-        ResetFGT();
-        return false;
-    }
-    BuildFGTImage();
+    if (!m_transform.Calculate(wave, m_dP, m_dLowerLevel, m_dUpperLevel)) return false;
+    m_nRows = m_transform.GetRows();
+    m_pFrequency = m_transform.GetFrequency();
+    m_pSigmaT = m_transform.GetSigmaT();
+    m_pRowLength = m_transform.GetRowLength();
+    m_nTotal = m_transform.GetTotal();
+    m_pLevel = m_transform.GetLevel();
+    m_pPixels = m_transform.GetPixels();
     m_bInitialised = true;
     m_bReady = true;
     viewport()->update();
@@ -120,8 +78,7 @@ bool CKFGTransformerView::CalculateFGT(CKWave* wave) {
 }
 
 void CKFGTransformerView::BuildFGTImage() {
-    if (m_pLevel != nullptr && m_pPixels != nullptr)
-        fgt::BuildImage(m_pLevel, m_pPixels, m_nTotal, m_dLowerLevel, m_dUpperLevel);
+    m_transform.BuildImage(m_dLowerLevel, m_dUpperLevel);
     viewport()->update();
 }
 

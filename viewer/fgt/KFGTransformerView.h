@@ -5,15 +5,17 @@
 // y = m_nRows; the top row is at y = 1. Column k of row i is the value at time
 // k·σ_i, drawn unscaled at x = mid - trunc(t/σ_i) + k.
 //
-// The view owns every FGT array (released by ResetFGT and the destructor)
-// and holds non-owning pointers to its document and signal. The numbers are
-// computed by the GUI-free functions of FGTComputation.h.
+// The view owns every FGT array (through its FGTTransform, released by
+// ResetFGT and the destructor; the m_p members point into it) and holds
+// non-owning pointers to its document and signal. The numbers are computed
+// and drawn by the GUI-free FGTTransform and FGTPainter.
 #pragma once
 
 #include <QString>
 #include <cstdint>
 #include <string>
 
+#include "FGTTransform.h"
 #include "ScrollView.h"
 
 class CFonavidDoc;
@@ -78,4 +80,6 @@ private:
 
     // The text of the view's one read-out tool; the tip shows it on hover.
     QString m_ToolTip;
+    // Owns the arrays the FGT members above point into.
+    FGTTransform m_transform;
 };

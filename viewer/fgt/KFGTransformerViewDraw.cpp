@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "FGTPainter.h"
 #include "FonavidDoc.h"
 #include "KFGTransformerView.h"
 #include "ResourceIds.h"
@@ -44,38 +45,12 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
                          QString::fromStdString(m_strText));
     }
 
-    const int mid = viewport()->width() / 2;
     if (m_bReady && m_pPixels != nullptr) {
         const double t = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
-        const long long width = viewport()->width();
-        const int height = viewport()->height();
-        QImage span(static_cast<int>(width), 1, QImage::Format_RGB32);
-        long offset = 0;
-        for (int i = 0; i < m_nRows; ++i) {
-            const int length = m_pRowLength[i];
-            const int y = m_nRows - i;
-            const double column = std::trunc(t / m_pSigmaT[i]);
-            // Rows that are off screen, or a cursor beyond any row, draw nothing.
-            if (length > 0 && y >= 0 && y < height && std::fabs(column) < 4e9) {
-                // Column k of the row lands at x + k; only the part inside the
-                // pane is copied, opaque.
-                const long long x = mid - static_cast<long long>(column);
-                const long long first = std::max<long long>(0, -x);
-                const long long last = std::min<long long>(length, width - x);
-                if (first < last) {
-                    auto* to = reinterpret_cast<uint32_t*>(span.scanLine(0));
-                    const uint32_t* from = m_pPixels + offset;
-                    for (long long k = first; k < last; ++k) to[k - first] = from[k] | 0xFF000000u;
-                    painter.drawImage(QPoint(static_cast<int>(x + first), y), span,
-                                      QRect(0, 0, static_cast<int>(last - first), 1));
-                }
-            }
-            offset += length;
-        }
+        FGTPainter::PaintRows(painter, viewport()->width(), viewport()->height(), t, m_nRows, m_pRowLength,
+                              m_pSigmaT, m_pPixels);
     }
-
-    painter.setPen(QPen(QColor(255, 0, 0), 0, Qt::SolidLine));
-    painter.drawLine(QPoint(mid, 0), QPoint(mid, 1000));
+    FGTPainter::PaintCentreLine(painter, viewport()->width());
 }
 
 void CKFGTransformerView::mouseMoveEvent(QMouseEvent* event) {

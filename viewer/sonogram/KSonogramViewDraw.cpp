@@ -13,10 +13,10 @@
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "SonogramColours.h"
+#include "SonogramPainter.h"
 
 namespace {
 
-const QColor kFillBelow(63, 63, 63);
 const QColor kMarkerAmplitude(255, 255, 0);
 const QColor kMarkerOther(0, 0, 128);
 
@@ -53,10 +53,7 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     const int h = viewport()->height();
     const int slotCount = m_sizeBuffer.width();
     const int rows = m_sizeBuffer.height();
-    if (h > rows) painter.fillRect(QRect(x0, rows, w, h - rows), kFillBelow);
-    // The image starts at logical y = 1; the line above it would otherwise
-    // show whatever the window held before.
-    if (origin.y() == 0) painter.fillRect(QRect(x0, 0, w, 1), kFillBelow);
+    SonogramPainter::PaintFills(painter, x0, origin.y(), w, h, rows);
     if (slotCount <= 0 || rows <= 0 || m_image.isNull()) {
         m_bCursorShown = false;
         return;
@@ -64,17 +61,7 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
 
     ComputeVisibleSpectra();
     ColourVisibleColumns();
-
-    // The ring of slotCount in two pieces: slotCount a .. M-1 first, then 0 .. a-1.
-    // The bitmap is stored bottom row first, so image line k goes to logical
-    // y = R - k: flip about the line y = (R + 1) / 2.
-    const int a = x0 % slotCount;
-    painter.save();
-    painter.translate(0, rows + 1);
-    painter.scale(1, -1);
-    painter.drawImage(QRect(x0, 0, slotCount - a, rows), m_image, QRect(a, 0, slotCount - a, rows));
-    if (a > 0) painter.drawImage(QRect(x0 + slotCount - a, 0, a, rows), m_image, QRect(0, 0, a, rows));
-    painter.restore();
+    SonogramPainter::PaintRing(painter, m_image, x0);
 
     if (m_bShowMaxima) DrawMaxima(painter, x0);
 

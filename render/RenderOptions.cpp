@@ -1,0 +1,219 @@
+#include "RenderOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "PasFilmGrid.h"
+
+#ifndef FONAVID_VERSION
+#define FONAVID_VERSION "0.0.0"
+#endif
+
+namespace {
+
+// Options that take a value, written --name=value or --name value.
+const char* const kValueOptions[] = {"output", "channel",   "layer",     "fft",        "sonel", "step",
+                                     "preset", "mode",      "upper",     "lower",      "start", "end",
+                                     "fgt-p",  "fgt-upper", "fgt-lower", "compression"};
+
+bool TakesValue(const std::string& name) {
+    for (const char* option : kValueOptions)
+        if (name == option) return true;
+    return false;
+}
+
+std::optional<long long> ParseInteger(const std::string& text) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseFinite(const std::string& text) {
+    const std::optional<double> value = pasfilm::ParseNumber(text);
+    if (!value || !std::isfinite(*value)) return std::nullopt;
+    return value;
+}
+
+bool IsFFTSize(long long n) {
+    for (long long size = 16; size <= 65536; size *= 4)
+        if (n == size) return true;
+    return false;
+}
+
+}  // namespace
+
+bool RenderOptions::Fail(const std::string& text) {
+    m_strError = text + "\nСправка: fonavid-render --help";
+    return false;
+}
+
+bool RenderOptions::Parse(const std::vector<std::string>& arguments) {
+    m_strError.clear();
+    for (const std::string& argument : arguments) {
+        if (argument == "--") break;
+        if (argument == "--help" || argument == "-h") {
+            action = Action::Help;
+            return true;
+        }
+        if (argument == "--version") action = Action::Version;
+    }
+    if (action == Action::Version) return true;
+
+    bool onlyFiles = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!onlyFiles && argument == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (!onlyFiles && argument == "-o") {
+            if (i + 1 >= arguments.size()) return Fail("Для параметра -o не задано значение.");
+            output = arguments[++i];
+            continue;
+        }
+        const bool positional = onlyFiles || argument.size() < 2 || argument[0] != '-';
+        if (positional) {
+            if (!input.empty()) return Fail("Лишний аргумент: " + argument + ".");
+            input = argument;
+            continue;
+        }
+        if (argument[1] != '-') return Fail("Неизвестный параметр: " + argument + ".");
+        const size_t equals = argument.find('=');
+        const std::string name =
+            argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        if (name == "hq" || name == "fgt" || name == "quiet") {
+            if (equals != std::string::npos) return Fail("Параметр --" + name + " не принимает значения.");
+            if (name == "hq") highQuality = true;
+            if (name == "fgt") fgt = true;
+            if (name == "quiet") quiet = true;
+            continue;
+        }
+        if (!TakesValue(name)) return Fail("Неизвестный параметр: " + argument + ".");
+        std::string value;
+        if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else {
+            if (i + 1 >= arguments.size()) return Fail("Для параметра --" + name + " не задано значение.");
+            value = arguments[++i];
+        }
+        if (!ApplyValue(name, value)) return false;
+    }
+    if (input.empty()) return Fail("Не задан входной WAVE-файл.");
+    if (output.empty()) return Fail("Не задан выходной файл: -o ФАЙЛ.png.");
+    if (upperLevel && lowerLevel && !(*upperLevel > *lowerLevel))
+        return Fail("Верхний уровень должен быть выше нижнего.");
+    if (!(fgtUpperLevel > fgtLowerLevel)) return Fail("Верхний уровень FGT должен быть выше нижнего.");
+    if (startSeconds && endSeconds && !(*endSeconds > *startSeconds))
+        return Fail("Конец диапазона времени должен быть позже его начала.");
+    return true;
+}
+
+bool RenderOptions::ApplyValue(const std::string& name, const std::string& value) {
+    const auto bad = [&](const std::string& expected) {
+        return Fail("Недопустимое значение параметра --" + name + ": «" + value + "». " + expected);
+    };
+    const std::optional<long long> integer = ParseInteger(value);
+    const std::optional<double> number = ParseFinite(value);
+    if (name == "output") {
+        if (value.empty()) return bad("Ожидается имя файла.");
+        output = value;
+    } else if (name == "channel") {
+        if (!integer || (*integer != 1 && *integer != 2)) return bad("Ожидается 1 или 2.");
+        channel = static_cast<int>(*integer);
+    } else if (name == "layer") {
+        if (!integer || *integer < 0 || *integer > 7) return bad("Ожидается число от 0 до 7.");
+        layer = static_cast<int>(*integer);
+    } else if (name == "fft") {
+        if (!integer || !IsFFTSize(*integer))
+            return bad("Ожидается 16, 64, 256, 1024, 4096, 16384 или 65536.");
+        fftSize = static_cast<int>(*integer);
+    } else if (name == "sonel") {
+        if (!number || !pasfilm::SizeInRange(*number)) return bad("Ожидается число от 1e-30 до 1e+30 (Гц).");
+        sonelFreqHz = *number;
+    } else if (name == "step") {
+        if (!integer || *integer < 1 || *integer > 2147483647)
+            return bad("Ожидается целое число не меньше 1.");
+        stepSamples = static_cast<int>(*integer);
+    } else if (name == "preset") {
+        if (value == "optimal") {
+            preset = Preset::Optimal;
+        } else if (value == "articulation") {
+            preset = Preset::Articulation;
+        } else if (value == "voice") {
+            preset = Preset::Voice;
+        } else {
+            return bad("Ожидается optimal, articulation или voice.");
+        }
+    } else if (name == "mode") {
+        if (value == "amplitude") {
+            mode = 1;
+        } else if (value == "am") {
+            mode = 2;
+        } else if (value == "inverted") {
+            mode = 9;
+        } else {
+            return bad("Ожидается amplitude, am или inverted.");
+        }
+    } else if (name == "upper" || name == "lower" || name == "fgt-upper" || name == "fgt-lower") {
+        if (!number) return bad("Ожидается число (дБ).");
+        if (name == "upper") upperLevel = *number;
+        if (name == "lower") lowerLevel = *number;
+        if (name == "fgt-upper") fgtUpperLevel = *number;
+        if (name == "fgt-lower") fgtLowerLevel = *number;
+    } else if (name == "start" || name == "end") {
+        if (!number || *number < 0.0) return bad("Ожидается число секунд не меньше 0.");
+        (name == "start" ? startSeconds : endSeconds) = *number;
+    } else if (name == "fgt-p") {
+        // The range the P dialog accepts.
+        if (!number || *number < 1e-6 || *number > 1e6) return bad("Ожидается число от 0.000001 до 1000000.");
+        fgtP = *number;
+    } else if (name == "compression") {
+        if (!integer || *integer < 0 || *integer > 9) return bad("Ожидается число от 0 до 9.");
+        compression = static_cast<int>(*integer);
+    }
+    return true;
+}
+
+std::string RenderOptions::VersionText() { return std::string("fonavid-render ") + FONAVID_VERSION + "\n"; }
+
+std::string RenderOptions::HelpText() {
+    return "Использование: fonavid-render ВХОД.wav -o ВЫХОД.png [параметры]\n"
+           "\n"
+           "Рисует сонограмму WAVE-файла (и, по желанию, его FGT) и записывает картинку в PNG-файл\n"
+           "точно такой, какой её показывают панели Fonavid при тех же настройках. Дисплей не нужен.\n"
+           "Сонограмма занимает N/2 + 1 строк (строка над изображением и N/2 частотных строк),\n"
+           "по одному столбцу на шаг; FGT, если задано, рисуется над ней, как в верхней панели.\n"
+           "\n"
+           "Параметры:\n"
+           "  -o, --output=ФАЙЛ      выходной PNG-файл (обязателен)\n"
+           "      --channel=К        канал: 1 (левый, по умолчанию) или 2 (правый)\n"
+           "      --layer=С          частотный слой 0..7 (по умолчанию 0); для слоя выше 0\n"
+           "                         децимированные сигналы рассчитываются\n"
+           "      --fft=N            размер БПФ: 16, 64, 256, 1024 (по умолчанию), 4096, 16384, 65536\n"
+           "      --sonel=ГЦ         размер сонела по частоте, Гц\n"
+           "      --step=ОТСЧЕТЫ     шаг столбцов в отсчетах слоя\n"
+           "      --preset=ИМЯ       сетка ФАС-фильма: optimal, articulation или voice\n"
+           "                         (без сетки: для слоя 0 сетка панели, для других слоев optimal;\n"
+           "                         шаг ограничивается длиной сонела, как в диалоге)\n"
+           "      --mode=РЕЖИМ       amplitude (по умолчанию), am или inverted\n"
+           "      --upper=ДБ         верхний уровень визуализации (по умолчанию 0)\n"
+           "      --lower=ДБ         нижний уровень визуализации (по умолчанию -20·lg(2^бит))\n"
+           "      --hq               данные для сонограммы повышенного качества (аналитический\n"
+           "                         сигнал); оба уровня поднимаются на 10·ln 2 = 6.931 дБ\n"
+           "      --start=С          начало диапазона времени, секунды (по умолчанию 0)\n"
+           "      --end=С            конец диапазона времени, секунды (по умолчанию конец файла)\n"
+           "      --fgt              рассчитать и нарисовать FGT (слой 0, канал 1) над сонограммой,\n"
+           "                         курсор времени в середине диапазона\n"
+           "      --fgt-p=P          параметр P FGT (по умолчанию 2)\n"
+           "      --fgt-upper=ДБ     верхний уровень FGT (по умолчанию 50)\n"
+           "      --fgt-lower=ДБ     нижний уровень FGT (по умолчанию 0)\n"
+           "      --compression=К    степень сжатия PNG 0..9 (по умолчанию 1: быстро)\n"
+           "      --quiet            не выводить ход расчетов\n"
+           "  -h, --help             эта справка\n"
+           "      --version          версия программы\n"
+           "\n"
+           "Ход долгих расчетов выводится в стандартный поток ошибок, как и сообщения об ошибках.\n"
+           "Код завершения 0 при успехе, 1 при любой ошибке; при ошибке ничего не записывается.\n";
+}

@@ -1,0 +1,54 @@
+// The command line of fonavid-render, parsed: the input and output files and
+// every setting of the picture, with the defaults the viewer's panes start
+// from. Parsing only checks the form and the ranges of the values; what
+// depends on the file (the channels, the time range) is checked when it is
+// rendered.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class RenderOptions {
+public:
+    enum class Action { Render, Help, Version };
+    enum class Preset { None, Optimal, Articulation, Voice };
+
+    // Parses the arguments after the program's name. False with a message in
+    // Russian (see GetError) when an option is unknown, a value is missing
+    // or out of range, or the input or output file is not given.
+    bool Parse(const std::vector<std::string>& arguments);
+    const std::string& GetError() const { return m_strError; }
+
+    // The texts of --help and --version (UTF-8, ending in a newline).
+    static std::string HelpText();
+    static std::string VersionText();
+
+    Action action = Action::Render;
+    std::string input;
+    std::string output;
+    int channel = 1;  // 1 or 2, as the user counts them
+    int layer = 0;    // 0..7
+    int fftSize = 1024;
+    std::optional<double> sonelFreqHz;
+    std::optional<int> stepSamples;
+    Preset preset = Preset::None;
+    int mode = 1;  // the pane's mode word: 1 amplitude, 2 AM, 9 inverted
+    std::optional<double> upperLevel;
+    std::optional<double> lowerLevel;
+    bool highQuality = false;
+    std::optional<double> startSeconds;
+    std::optional<double> endSeconds;
+    bool fgt = false;
+    double fgtP = 2.0;
+    double fgtUpperLevel = 50.0;
+    double fgtLowerLevel = 0.0;
+    int compression = 1;  // zlib level of the PNG, 0..9
+    bool quiet = false;
+
+private:
+    bool Fail(const std::string& text);
+    bool ApplyValue(const std::string& name, const std::string& value);
+
+    std::string m_strError;
+};

@@ -1,0 +1,265 @@
+#include "Renderer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+#include <cmath>
+
+#include "ConsoleProgress.h"
+#include "FGTComputation.h"
+#include "FGTPainter.h"
+#include "FGTTransform.h"
+#include "FonavidDoc.h"
+#include "KMultiWaveFilm.h"
+#include "KWave.h"
+#include "Messages.h"
+#include "PasFilmGrid.h"
+#include "SonogramComputation.h"
+#include "SonogramReadout.h"
+
+namespace {
+
+std::string Fixed(double value, int decimals) { return sonogram::FormatFixed(value, decimals); }
+
+}  // namespace
+
+Renderer::Renderer(ConsoleProgress* progress) : m_pProgress(progress) {}
+
+Renderer::~Renderer() = default;
+
+bool Renderer::Render(const RenderOptions& options, QImage& picture) {
+    picture = QImage();
+    m_pDoc.reset();
+    if (m_pProgress != nullptr) m_pProgress->Note("Загружается файл " + options.input);
+    auto doc = std::make_unique<CFonavidDoc>();
+    // The document removes its temporary files whatever happens next.
+    m_pDoc = std::move(doc);
+    if (!m_pDoc->OnOpenDocument(options.input)) return false;
+    CKMultiWaveFilm& film = m_pDoc->m_film;
+
+    if (options.channel > film.GetChannels()) {
+        platform::ShowMessage("В файле " + options.input + " только один канал: канала 2 нет.");
+        return false;
+    }
+    if (options.layer != 0 && !film.GetDecimateWaveAreCalculated() && !film.CalculateDecimateWaves())
+        return false;
+    if (!BindGrid(options)) return false;
+
+    CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
+    // The levels a bound pane starts with: 0 dB and the quantisation floor.
+    const int bits = wave->GetNBitsPerSample();
+    m_settings.upperLevel = options.upperLevel.value_or(0.0);
+    m_settings.lowerLevel = options.lowerLevel.value_or(-20.0 * std::log10(std::pow(2.0, bits)));
+    if (!(m_settings.upperLevel > m_settings.lowerLevel)) {
+        platform::ShowMessage("Верхний уровень (" + Fixed(m_settings.upperLevel, 3) +
+                              " дБ) должен быть выше нижнего (" + Fixed(m_settings.lowerLevel, 3) + " дБ).");
+        return false;
+    }
+    m_settings.mode = options.mode;
+    if (options.highQuality && !wave->IsSignalRealyComplex()) {
+        wave->CalculateImaginaryPartOfSignal();
+        // As the pane's command: 10 ln 2 on both levels.
+        const double rise = 10.0 * std::log(2.0);
+        m_settings.upperLevel += rise;
+        m_settings.lowerLevel += rise;
+    }
+    if (!ChooseRange(options)) return false;
+
+    const int rows = m_settings.fftSize / 2;
+    m_nFgtRows = options.fgt ? fgt::RowCount(film.GetKWave(0, 0)->GetFrADC()) : 0;
+    const long sonogramHeight = rows + 1L;
+    const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
+    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight)) return false;
+
+    QImage ring;
+    if (m_pProgress != nullptr)
+        m_pProgress->Begin("Рассчитывается сонограмма", (m_nWidth + SonogramRenderer::kColumnsPerStep - 1) /
+                                                            SonogramRenderer::kColumnsPerStep);
+    if (!SonogramRenderer::Render(m_settings, m_nFirstColumn, m_nWidth, ring, m_pProgress)) {
+        platform::ShowMessage("Не хватает памяти для сонограммы.");
+        return false;
+    }
+
+    FGTTransform transform;
+    if (options.fgt) {
+        // The FGT pane is aligned on the document's cursor; put it at the
+        // time of the middle column, as the document limits it.
+        const double time =
+            sonogram::TimeFromColumn(m_nFirstColumn + m_nWidth / 2, wave->GetFrADC(), m_settings.stepSamples);
+        m_pDoc->SetTimeFrequencyCursor(time, m_pDoc->GetTimeFrequencyCursor().frequency);
+        m_dCursorTime = m_pDoc->GetTimeFrequencyCursor().time;
+        if (m_pProgress != nullptr) m_pProgress->Begin("Рассчитывается FGT", FGTTransform::kProgressSteps);
+        if (!transform.Calculate(film.GetKWave(0, 0), options.fgtP, options.fgtLowerLevel,
+                                 options.fgtUpperLevel, m_pProgress)) {
+            platform::ShowMessage("Не удалось рассчитать FGT.");
+            return false;
+        }
+    }
+
+    QImage image(m_nWidth, static_cast<int>(sonogramHeight + fgtHeight), QImage::Format_RGB32);
+    if (image.isNull()) {
+        platform::ShowMessage("Не хватает памяти для картинки.");
+        return false;
+    }
+    QPainter painter(&image);
+    if (options.fgt) {
+        const QRect pane(0, 0, m_nWidth, static_cast<int>(fgtHeight));
+        painter.setClipRect(pane);
+        painter.fillRect(pane, QColor::fromRgb(kFgtBackground));
+        FGTPainter::PaintRows(painter, pane.width(), pane.height(), m_dCursorTime, transform.GetRows(),
+                              transform.GetRowLength(), transform.GetSigmaT(), transform.GetPixels());
+        FGTPainter::PaintCentreLine(painter, pane.width());
+    }
+    // The sonogram pane below, in its logical coordinates: x is the column.
+    painter.setClipRect(QRect(0, static_cast<int>(fgtHeight), m_nWidth, static_cast<int>(sonogramHeight)));
+    painter.translate(-m_nFirstColumn, static_cast<int>(fgtHeight));
+    SonogramRenderer::Paint(painter, ring, m_nFirstColumn);
+    painter.end();
+    picture = std::move(image);
+    return true;
+}
+
+bool Renderer::BindGrid(const RenderOptions& options) {
+    CKMultiWaveFilm& film = m_pDoc->m_film;
+    const CKWave* bound = film.GetKWave(0, 0);
+    const int n = options.fftSize;
+    // A pane binds to layer 0 and derives its grid from the FFT length.
+    const sonogram::SonelGrid grid =
+        sonogram::DeriveSonelGrid(bound->GetFrADC(), bound->GetNBitsPerSample(), n);
+    m_settings = SonogramRenderer::Settings();
+    m_settings.wave = film.GetKWave(options.layer, options.channel - 1);
+    m_settings.fftSize = n;
+    m_settings.sonelFreqHz = grid.sonelFreqHz;
+    m_settings.stepSamples = grid.stepSamples;
+
+    // Another channel, layer or grid is chosen in the FAS-film dialog.
+    const bool tuned = options.layer != 0 || options.channel != 1 ||
+                       options.preset != RenderOptions::Preset::None || options.sonelFreqHz.has_value() ||
+                       options.stepSamples.has_value();
+    if (tuned) {
+        // The FAS-film dialog: another rate starts from the optimal grid of
+        // that rate, a preset replaces the grid, typed sizes replace it too,
+        // and the step is kept within the sonel's span.
+        const double rate = pasfilm::LayerRate(film.GetFrADC(), options.layer);
+        pasfilm::Grid chosen;
+        bool replaced = true;
+        switch (options.preset) {
+            case RenderOptions::Preset::Optimal:
+                chosen = pasfilm::PresetOptimal(rate, n);
+                break;
+            case RenderOptions::Preset::Articulation:
+                chosen = pasfilm::PresetArticulation(rate, n);
+                break;
+            case RenderOptions::Preset::Voice:
+                chosen = pasfilm::PresetVoice(rate, n);
+                break;
+            case RenderOptions::Preset::None:
+                replaced = options.layer != 0;
+                if (replaced) chosen = pasfilm::PresetOptimal(rate, n);
+                break;
+        }
+        if (replaced) {
+            m_settings.sonelFreqHz = chosen.sizes.dFreqHz;
+            m_settings.stepSamples = chosen.nStep;
+        }
+        if (options.sonelFreqHz) m_settings.sonelFreqHz = *options.sonelFreqHz;
+        // The dialog hands the size back as its field shows it, with 15
+        // significant digits.
+        m_settings.sonelFreqHz = pasfilm::ParseNumber(pasfilm::FormatGeneral15(m_settings.sonelFreqHz))
+                                     .value_or(m_settings.sonelFreqHz);
+        if (options.stepSamples) m_settings.stepSamples = *options.stepSamples;
+        m_settings.stepSamples =
+            pasfilm::ComputeReadouts(rate, m_settings.sonelFreqHz, m_settings.stepSamples, n).nStep;
+    }
+    if (m_settings.wave->GetStartSampleNumber() < n / 2) {
+        platform::ShowMessage("Размер БПФ " + std::to_string(n) + " слишком велик для сигналов этого файла.");
+        return false;
+    }
+    return true;
+}
+
+bool Renderer::ChooseRange(const RenderOptions& options) {
+    const CKWave* wave = m_settings.wave;
+    const int columns = SonogramRenderer::ColumnCount(m_settings);
+    const double rate = wave->GetFrADC();
+    const int step = m_settings.stepSamples;
+    // Columns are the nearest to the times, as the panes find them.
+    int first = 0;
+    if (options.startSeconds) first = sonogram::ColumnFromTime(*options.startSeconds, rate, step, columns);
+    long long end = columns;
+    if (options.endSeconds) {
+        const double exact = *options.endSeconds * rate / step + 0.5;
+        if (exact < static_cast<double>(columns)) end = static_cast<long long>(exact);
+    }
+    if (options.startSeconds && *options.startSeconds * rate / step >= columns) end = first;
+    if (columns <= 0 || end <= first) {
+        platform::ShowMessage(
+            "В заданном диапазоне времени нет ни одного столбца сонограммы: сигнал длится " +
+            Fixed(static_cast<double>(wave->GetNSamples()) / rate, 3) + " с, столбцов " +
+            std::to_string(columns) + " с шагом " + std::to_string(step) + " отсчетов.");
+        return false;
+    }
+    m_nFirstColumn = first;
+    m_nWidth = static_cast<int>(end - first);
+    return true;
+}
+
+bool Renderer::CheckPictureSize(long width, long height) {
+    if (width > kMaxSide || height > kMaxSide) {
+        platform::ShowMessage("Картинка слишком велика: " + std::to_string(width) + " × " +
+                              std::to_string(height) + " точек, а PNG-файл вмещает не более " +
+                              std::to_string(kMaxSide) +
+                              " точек по каждой стороне. Задайте меньший диапазон времени (--start, --end) "
+                              "или больший шаг (--step).");
+        return false;
+    }
+    // The ring of columns and the picture, four bytes a pixel each.
+    const double required = 4.0 * width * (m_settings.fftSize / 2) + 4.0 * width * height;
+    const double available = fgt::AvailableBytes();
+    if (required > available) {
+        platform::ShowMessage("Не хватает памяти для картинки " + std::to_string(width) + " × " +
+                              std::to_string(height) + " точек: нужно " + Fixed(required / 1048576.0, 0) +
+                              " МБ, доступно " + Fixed(available / 1048576.0, 0) + " МБ.");
+        return false;
+    }
+    return true;
+}
+
+bool Renderer::CheckOutputFolder(const std::string& path) {
+    const QFileInfo info(QString::fromStdString(path));
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        platform::ShowMessage("Не удается создать файл " + path + ": папки " +
+                              folder.filePath().toStdString() + " нет или в нее нельзя писать.");
+        return false;
+    }
+    if (info.isDir()) {
+        platform::ShowMessage("Не удается создать файл " + path + ": это папка.");
+        return false;
+    }
+    return true;
+}
+
+bool Renderer::WritePng(const QImage& picture, const std::string& path, int compression) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        platform::ShowMessage("Не удается создать файл " + path + ": " + file.errorString().toStdString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    writer.setCompression(compression);
+    if (!writer.write(picture)) {
+        file.cancelWriting();
+        platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " +
+                              writer.errorString().toStdString());
+        return false;
+    }
+    if (!file.commit()) {
+        platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " +
+                              file.errorString().toStdString());
+        return false;
+    }
+    return true;
+}
