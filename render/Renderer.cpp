@@ -249,8 +249,13 @@ bool Renderer::WritePng(const QImage& picture, const std::string& path, int comp
         return false;
     }
     QImageWriter writer(&file, "png");
-    writer.setCompression(compression);
-    if (!writer.write(picture)) {
+    // The PNG writer takes a ratio of 0..100 and deflates at level
+    // ratio * 9 / 91: the smallest ratio of each level.
+    writer.setCompression((compression * 91 + 8) / 9);
+    // A picture of greys (the amplitude mode) goes out as one byte a pixel:
+    // the same pixels, a third of the data to deflate.
+    const bool grey = picture.allGray();
+    if (!writer.write(grey ? picture.convertToFormat(QImage::Format_Grayscale8) : picture)) {
         file.cancelWriting();
         platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " +
                               writer.errorString().toStdString());
