@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QPushButton>
 #include <QTest>
@@ -434,4 +435,43 @@ TEST_F(RendererTest, EmptyRangeAndCrossedLevelsAreRefused) {
     options.upperLevel = -100.0;
     EXPECT_FALSE(renderer.Render(options, picture));
     EXPECT_EQ(m_messages.last(), "Верхний уровень (-100.000 дБ) должен быть выше нижнего (-96.330 дБ).");
+}
+
+TEST_F(RendererTest, PngKeepsThePixelsAtEveryLevel) {
+    RenderOptions options = Options(WriteVoice(2.0));
+    const QImage grey = Render(options);
+    ASSERT_TRUE(grey.allGray());
+    options.mode = 2;
+    const QImage colour = Render(options);
+    ASSERT_FALSE(colour.allGray());
+    for (const QImage* picture : {&grey, &colour}) {
+        std::vector<qint64> sizes;
+        for (int level : {0, 1, 9}) {
+            const std::string path = m_files.file("level" + std::to_string(level) + ".png");
+            ASSERT_TRUE(Renderer::WritePng(*picture, path, level));
+            const QImage loaded(QString::fromStdString(path));
+            ASSERT_FALSE(loaded.isNull());
+            // Grey pictures are stored one byte a pixel.
+            EXPECT_EQ(loaded.format() == QImage::Format_Grayscale8, picture == &grey);
+            EXPECT_EQ(loaded.convertToFormat(QImage::Format_RGB32), *picture) << level;
+            sizes.push_back(QFileInfo(QString::fromStdString(path)).size());
+        }
+        // Level 0 stores, level 1 deflates, level 9 deflates hardest.
+        EXPECT_GT(sizes[0], sizes[1]);
+        EXPECT_GT(sizes[1], sizes[2]);
+    }
+    EXPECT_EQ(m_messages.count(), 0u);
+}
+
+TEST_F(RendererTest, PngThatCannotBeWrittenLeavesNothing) {
+    const QImage picture = Render(Options(WriteVoice(1.0)));
+    const std::string path = m_files.file("no/such/folder/out.png");
+    EXPECT_FALSE(Renderer::CheckOutputFolder(path));
+    EXPECT_FALSE(Renderer::WritePng(picture, path, 1));
+    ASSERT_EQ(m_messages.count(), 2u);
+    EXPECT_EQ(m_messages.texts()[0].rfind("Не удается создать файл " + path + ": папки ", 0), 0u);
+    EXPECT_EQ(m_messages.texts()[1].rfind("Не удается создать файл " + path, 0), 0u);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+    EXPECT_FALSE(Renderer::CheckOutputFolder(m_files.path()));
+    EXPECT_TRUE(Renderer::CheckOutputFolder(m_files.file("out.png")));
 }
