@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -100,4 +104,49 @@ TEST(SonogramColumnColours, BlankColumnsAreWhiteExceptWhenInverted) {
     EXPECT_EQ(image, (std::vector<uint32_t>{0, kSentinel, 0, kSentinel, 0, kSentinel, 0, kSentinel}));
     sonogram::BlankColumn(1, 4, image.data() + 1, 2);
     EXPECT_EQ(image, (std::vector<uint32_t>{0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu}));
+}
+
+TEST(SonogramColumnColours, BothInstructionSetsPaintWhatTheSingleLevelRulesGive) {
+    // Random levels with the awkward ones mixed in, columns of every length
+    // around the blocks the greys are computed in: each pixel must be the
+    // colour GreyLevel and AMColour give for its row alone.
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double awkward[] = {nan, inf, -inf, 0.0, -0.0, -96.33, -48.165, 1e300, -1e300, -10.0};
+    std::mt19937_64 random(31);
+    std::uniform_real_distribution<double> level(-130.0, 10.0);
+    std::uniform_real_distribution<double> step(-0.003, 0.003);
+    constexpr int kStride = 3;
+    for (int rows : {1, 3, 4, 5, 63, 64, 65, 130, 512}) {
+        for (const auto& [upper, lower] :
+             {std::pair{0.0, -96.33}, std::pair{-3.0, -20.0}, std::pair{0.0, 0.0}}) {
+            std::vector<double> levels(rows), steps(rows);
+            for (int k = 0; k < rows; ++k) {
+                levels[k] = random() % 8 == 0 ? awkward[random() % std::size(awkward)] : level(random);
+                steps[k] = random() % 8 == 0 ? 0.0 : step(random);
+            }
+            for (int mode : {1, 2, 9}) {
+                std::vector<uint32_t> want(rows);
+                for (int k = 0; k < rows; ++k) {
+                    const int g = sonogram::GreyLevel(levels[k], upper, lower);
+                    want[k] = mode == 1   ? Grey(g)
+                              : mode == 2 ? sonogram::AMColour(g, steps[k])
+                                          : Grey(255 - g);
+                }
+                if (mode == 9) want[rows - 1] = 0xFF0000u;
+                for (bool vector : {false, true}) {
+                    std::vector<uint32_t> image(rows * kStride, kSentinel);
+                    sonogram::ColourColumnWith(vector, mode, levels.data(), steps.data(), rows, upper, lower,
+                                               image.data() + 1, kStride);
+                    for (int k = 0; k < rows; ++k) {
+                        ASSERT_EQ(image[k * kStride + 1], want[k])
+                            << "mode " << mode << ", vector " << vector << ", rows " << rows << ", row " << k
+                            << ", level " << levels[k];
+                        ASSERT_EQ(image[k * kStride], kSentinel) << "wrote outside its column";
+                        ASSERT_EQ(image[k * kStride + 2], kSentinel) << "wrote outside its column";
+                    }
+                }
+            }
+        }
+    }
 }

@@ -164,6 +164,35 @@ TEST(SonogramFrame, ZeroPhaseFrameReadsExactlyTheSamplesAroundItsCentre) {
     }
 }
 
+TEST(SonogramFrame, BothInstructionSetsWeighEverySampleExactly) {
+    // Random samples and weights at every length: the frame must hold the
+    // plain products, whichever kernel builds it.
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int n : {2, 4, 16, 64, 1024, 4096}) {
+        const int half = n / 2;
+        GuardedSignal signal(3 * n, half + 1);
+        for (auto& y : signal.data) y = {unit(random), unit(random)};
+        std::vector<double> w(half + 1);
+        for (double& weight : w) weight = unit(random);
+        for (bool vector : {false, true}) {
+            for (long p : {0L, 1L, static_cast<long>(n) + 3}) {
+                std::vector<KCOMPLEX_DOUBLE> frame(n + 1, KCOMPLEX_DOUBLE{-7.0, -7.0});
+                sonogram::BuildZeroPhaseFrameWith(vector, signal.first(), p, w.data(), n, frame.data());
+                for (int i = 0; i < n; ++i) {
+                    const KCOMPLEX_KFLOAT& y = signal.at(i < half ? p + i : p + i - n);
+                    const double weight = w[i < half ? i : n - i];
+                    ASSERT_EQ(frame[i].re, weight * y.re)
+                        << "n = " << n << ", vector " << vector << ", i = " << i;
+                    ASSERT_EQ(frame[i].im, weight * y.im)
+                        << "n = " << n << ", vector " << vector << ", i = " << i;
+                }
+                EXPECT_EQ(frame[n].re, -7.0) << "the frame has N points";
+            }
+        }
+    }
+}
+
 TEST(SonogramColumn, CosineOnABinReadsItsAmplitude) {
     // A real cosine of amplitude 1 on bin 100 at 22050 Hz: the peak row reads
     // 20 log10(1) plus the share of W[0], its neighbours fall by about 1.28 dB.

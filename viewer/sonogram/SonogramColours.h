@@ -36,6 +36,11 @@ uint32_t BlankColour(int mode);
 void ColourColumn(int mode, const double* levels, const double* phaseSteps, int rows, double upper,
                   double lower, uint32_t* pixels, int rowStride);
 
+// The same with a given instruction set for the greys: `vector` asks for
+// AVX2 (ignored where the processor lacks it). Both give the same pixels.
+void ColourColumnWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+                      double upper, double lower, uint32_t* pixels, int rowStride);
+
 // Fills one column with the blank colour of the mode.
 void BlankColumn(int mode, int rows, uint32_t* pixels, int rowStride);
 

@@ -6,6 +6,10 @@
 #include "KFFT.h"
 #include "SonogramKernels.h"
 
+// The vector helpers are always inlined: their vector arguments never cross
+// a call boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace sonogram {
 
 namespace {
@@ -56,22 +60,91 @@ double ComputeRefLevel(const double* window, int n, bool signalIsComplex) {
     return level;
 }
 
-void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
-                         KCOMPLEX_DOUBLE* frame) {
+namespace {
+
+typedef double vd4 __attribute__((vector_size(32)));
+
+// frame[i] = w[i] y[i] for i < count, two points per step (count even).
+static inline __attribute__((always_inline)) void WeighForward(const KCOMPLEX_KFLOAT* y, const double* window,
+                                                               int count, KCOMPLEX_DOUBLE* frame) {
+    for (int i = 0; i < count; i += 2) {
+        vd4 points;
+        __builtin_memcpy(&points, &y[i].re, sizeof points);
+        const vd4 weights = {window[i], window[i], window[i + 1], window[i + 1]};
+        const vd4 weighed = weights * points;
+        __builtin_memcpy(&frame[i].re, &weighed, sizeof weighed);
+    }
+}
+
+// frame[i] = w[n - i] before[i] for half <= i < n, two points per step.
+static inline __attribute__((always_inline)) void WeighBackward(const KCOMPLEX_KFLOAT* before,
+                                                                const double* window, int half, int n,
+                                                                KCOMPLEX_DOUBLE* frame) {
+    for (int i = half; i < n; i += 2) {
+        vd4 points;
+        __builtin_memcpy(&points, &before[i].re, sizeof points);
+        const vd4 weights = {window[n - i], window[n - i], window[n - i - 1], window[n - i - 1]};
+        const vd4 weighed = weights * points;
+        __builtin_memcpy(&frame[i].re, &weighed, sizeof weighed);
+    }
+}
+
+static inline __attribute__((always_inline)) void BuildFrame(const KCOMPLEX_KFLOAT* firstSample, long p,
+                                                             const double* window, int n,
+                                                             KCOMPLEX_DOUBLE* frame) {
     const int half = n / 2;
     // The centre and the samples after it, weights w[0] .. w[N/2 - 1].
     const KCOMPLEX_KFLOAT* y = firstSample + p;
+    // The samples before the centre, p - N/2 .. p - 1, weights w[N/2] .. w[1].
+    const KCOMPLEX_KFLOAT* before = y - n;
+    if (half % 2 == 0) {
+        WeighForward(y, window, half, frame);
+        WeighBackward(before, window, half, n, frame);
+        return;
+    }
+    // Lengths whose half is odd (only N = 2 among the powers of two), one
+    // point at a time.
     for (int i = 0; i < half; ++i) {
         frame[i].re = window[i] * y[i].re;
         frame[i].im = window[i] * y[i].im;
     }
-    // The samples before the centre, p - N/2 .. p - 1, weights w[N/2] .. w[1].
-    const KCOMPLEX_KFLOAT* before = y - n;
     for (int i = half; i < n; ++i) {
         const double w = window[n - i];
         frame[i].re = w * before[i].re;
         frame[i].im = w * before[i].im;
     }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void BuildFrameAvx2(const KCOMPLEX_KFLOAT* firstSample, long p,
+                                                    const double* window, int n, KCOMPLEX_DOUBLE* frame) {
+    BuildFrame(firstSample, p, window, n, frame);
+}
+#endif
+
+void BuildFramePortable(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
+                        KCOMPLEX_DOUBLE* frame) {
+    BuildFrame(firstSample, p, window, n, frame);
+}
+
+}  // namespace
+
+void BuildZeroPhaseFrameWith(bool vector, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window,
+                             int n, KCOMPLEX_DOUBLE* frame) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (vector && VectorKernelAvailable()) {
+        BuildFrameAvx2(firstSample, p, window, n, frame);
+        return;
+    }
+#else
+    (void)vector;
+#endif
+    BuildFramePortable(firstSample, p, window, n, frame);
+}
+
+void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
+                         KCOMPLEX_DOUBLE* frame) {
+    BuildZeroPhaseFrameWith(true, firstSample, p, window, n, frame);
 }
 
 void ColumnLevelsAndPhaseStepsScalar(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel,

@@ -45,6 +45,11 @@ double ComputeRefLevel(const double* window, int n, bool signalIsComplex);
 void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
                          KCOMPLEX_DOUBLE* frame);
 
+// The same with a given instruction set: `vector` asks for AVX2 (ignored
+// where the processor lacks it). Both give the same frame, bit for bit.
+void BuildZeroPhaseFrameWith(bool vector, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window,
+                             int n, KCOMPLEX_DOUBLE* frame);
+
 // From the first `rows` points of the transformed frame X, the rows levels 10 log10|X[k]|^2 - refLevel and
 // the phase steps across frequency arg(X[k+1] conj(X[k-1])) (one-sided at both ends).
 void ColumnLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,

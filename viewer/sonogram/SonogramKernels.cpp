@@ -1,5 +1,6 @@
 #include "SonogramKernels.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -12,19 +13,45 @@ namespace sonogram {
 
 namespace {
 
-// Four bins per step: one 256-bit register with AVX2, two 128-bit ones
-// with SSE2.
-constexpr int kLanes = 4;
-typedef double vd __attribute__((vector_size(8 * kLanes)));
-typedef long long vi __attribute__((vector_size(8 * kLanes)));
-typedef unsigned long long vu __attribute__((vector_size(8 * kLanes)));
+// Four bins per vector: one 256-bit register with AVX2, two 128-bit ones
+// with SSE2. Bins that take the C library's path do so a whole block of
+// four at a time: the blocks start at bin 0 for the levels and at bin 1 for
+// the phase steps.
+constexpr int kBlock = 4;
+typedef double vd __attribute__((vector_size(8 * kBlock)));
+typedef long long vi __attribute__((vector_size(8 * kBlock)));
+typedef unsigned long long vu __attribute__((vector_size(8 * kBlock)));
+
+// A column is done in chunks of this many bins. The arithmetic of a block
+// is one long chain of dependent operations, and the processor overlaps
+// only as many blocks as its window holds operations. So each chunk goes
+// through two passes: the first reads the interleaved spectrum, forms the
+// products, checks for special values and carries the logarithm and the
+// arctangent up to their divisions; the second runs the polynomials over
+// the chunk's plain arrays. Each pass is a short chain, and many more
+// blocks are in flight at once. Every lane sees the same operations as in
+// one pass, so the results are the same.
+constexpr int kChunk = 64;
 
 #define SONOGRAM_INLINE static inline __attribute__((always_inline))
 
+SONOGRAM_INLINE vd Load(const double* p) {
+    vd v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+SONOGRAM_INLINE void Store(double* p, vd v) { __builtin_memcpy(p, &v, sizeof v); }
+
 // Natural logarithm, fdlibm's reduction and polynomial: p = 2^e m with m in
 // [sqrt(2)/2, sqrt(2)), ln m = f - (f^2/2 - s (f^2/2 + R(s^2))), s = f / (2 + f).
-// Valid for positive normal finite p.
-SONOGRAM_INLINE vd Log(vd p) {
+// Valid for positive normal finite p. In two halves, the reduction to e, f
+// and s and the polynomial, so that each half is a chain of its own.
+struct LogReduced {
+    vd e, f, s;
+};
+
+SONOGRAM_INLINE LogReduced LogReduce(vd p) {
     const vu bits = (vu)p;
     const vu mantissaBits = (bits & 0x000FFFFFFFFFFFFFULL) | 0x3FF0000000000000ULL;
     vd m = (vd)mantissaBits;
@@ -35,7 +62,10 @@ SONOGRAM_INLINE vd Log(vd p) {
     m = high ? m * 0.5 : m;
     e = high ? e + 1.0 : e;
     const vd f = m - 1.0;
-    const vd s = f / (2.0 + f);
+    return LogReduced{e, f, f / (2.0 + f)};
+}
+
+SONOGRAM_INLINE vd LogFinish(vd e, vd f, vd s) {
     const vd z = s * s;
     const vd w = z * z;
     const vd t1 =
@@ -49,12 +79,19 @@ SONOGRAM_INLINE vd Log(vd p) {
 }
 
 // atan2(y, x) from fdlibm's arctangent polynomial on |t| <= tan(pi/8), with
-// the octant restored from |y| > |x| and the signs. Valid for finite x, y;
-// the signed zeros come out as in the C library.
-SONOGRAM_INLINE vd Atan2(vd y, vd x) {
-    const vu absMask = vu{} + 0x7FFFFFFFFFFFFFFFULL;
-    const vd ax = (vd)((vu)x & absMask);
-    const vd ay = (vd)((vu)y & absMask);
+// the octant restored from |y| > |x| and the signs. Valid for finite x, y
+// that are not both zero (the callers leave those to the C library). In two
+// halves: the reduction to the ratio t, and the polynomial with the octant.
+struct Atan2Reduced {
+    vd t;
+    vi reduced;  // t = (a - 1) / (a + 1) of the ratio a, to which pi/4 is added
+    vi yAbove;   // |y| > |x|: the result is reflected about pi/4
+};
+
+SONOGRAM_INLINE Atan2Reduced Atan2Reduce(vd y, vd x) {
+    const vu magnitudeBits = vu{} + 0x7FFFFFFFFFFFFFFFULL;
+    const vd ax = (vd)((vu)x & magnitudeBits);
+    const vd ay = (vd)((vu)y & magnitudeBits);
     const vi yAbove = ay > ax;
     const vd mx = yAbove ? ay : ax;
     const vd mn = yAbove ? ax : ay;
@@ -63,8 +100,10 @@ SONOGRAM_INLINE vd Atan2(vd y, vd x) {
     const vi reduced = mn > 0.41421356237309503 * mx;
     const vd num = reduced ? mn - mx : mn;
     const vd den = reduced ? mn + mx : mx;
-    const vi nonZero = den > 0.0;
-    const vd t = nonZero ? num / (nonZero ? den : 1.0) : 0.0;
+    return Atan2Reduced{num / den, reduced, yAbove};
+}
+
+SONOGRAM_INLINE vd Atan2Finish(vd y, vd x, vd t, vi reduced, vi yAbove) {
     const vd hi = reduced ? 7.85398163397448278999e-01 : 0.0;
     const vd lo = reduced ? 3.06161699786838301793e-17 : 0.0;
     const vd z = t * t;
@@ -80,85 +119,159 @@ SONOGRAM_INLINE vd Atan2(vd y, vd x) {
                                  w * (-5.83357013379057348645e-02 + w * -3.65315727442169155270e-02))));
     vd r = hi - ((t * (s1 + s2) - lo) - t);
     r = yAbove ? 1.57079632679489655800e+00 - (r - 6.12323399573676603587e-17) : r;
-    const vi xNegative = (vi)((vu)x >> 63) != 0;
-    r = xNegative ? 3.14159265358979311600e+00 - (r - 1.22464679914735317720e-16) : r;
-    const vi yNegative = (vi)((vu)y >> 63) != 0;
-    return yNegative ? -r : r;
+    r = (vi)x < 0 ? 3.14159265358979311600e+00 - (r - 1.22464679914735317720e-16) : r;
+    // The sign of y, the signed zeros included.
+    return (vd)((vu)r ^ ((vu)y & 0x8000000000000000ULL));
 }
 
-SONOGRAM_INLINE bool AnyLane(vi mask) {
-    long long any = 0;
-    for (int j = 0; j < kLanes; ++j) any |= mask[j];
-    return any != 0;
+// The real and imaginary parts of the four points at X. With 256-bit
+// registers (`wide`) the lanes come in the order 0, 2, 1, 3 that unpacking
+// two pairs of points gives without crossing the halves of a register; with
+// 128-bit ones the natural order, point by point.
+template <bool wide>
+SONOGRAM_INLINE void LoadBlock(const KCOMPLEX_DOUBLE* X, vd& re, vd& im) {
+    if constexpr (wide) {
+        const vd q0 = Load(&X[0].re);
+        const vd q1 = Load(&X[2].re);
+        re = __builtin_shufflevector(q0, q1, 0, 4, 2, 6);
+        im = __builtin_shufflevector(q0, q1, 1, 5, 3, 7);
+    } else {
+        re = vd{X[0].re, X[1].re, X[2].re, X[3].re};
+        im = vd{X[0].im, X[1].im, X[2].im, X[3].im};
+    }
+}
+
+// Lanes in the order of LoadBlock back in natural order.
+template <bool wide>
+SONOGRAM_INLINE vd Natural(vd v) {
+    if constexpr (wide)
+        return __builtin_shufflevector(v, v, 0, 2, 1, 3);
+    else
+        return v;
+}
+
+SONOGRAM_INLINE bool AnyLane(vi mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
+
+double ScalarLevel(const KCOMPLEX_DOUBLE& z, double refLevel) {
+    return 10.0 * std::log10(z.re * z.re + z.im * z.im) - refLevel;
 }
 
 double ScalarPhaseStep(const KCOMPLEX_DOUBLE& z1, const KCOMPLEX_DOUBLE& z0) {
     return std::atan2(z1.im * z0.re - z1.re * z0.im, z1.re * z0.re + z1.im * z0.im);
 }
 
+// The levels of `count` bins from bin k (count a multiple of four, at most
+// kChunk).
+template <bool wide>
+SONOGRAM_INLINE void LevelsOfChunk(const KCOMPLEX_DOUBLE* X, int k, int count, double refLevel,
+                                   double* levels) {
+    const double dbPerNeper = 10.0 / std::log(10.0);
+    alignas(32) double e[kChunk], f[kChunk], s[kChunk];
+    vi special = vi{};
+    for (int b = 0; b < count; b += kBlock) {
+        vd re, im;
+        LoadBlock<wide>(X + k + b, re, im);
+        const vd p = Natural<wide>(re * re + im * im);
+        // Zero, subnormal and non-finite powers.
+        special |= ~((p >= DBL_MIN) & (p <= DBL_MAX));
+        const LogReduced reduced = LogReduce(p);
+        Store(e + b, reduced.e);
+        Store(f + b, reduced.f);
+        Store(s + b, reduced.s);
+    }
+    for (int b = 0; b < count; b += kBlock)
+        Store(levels + k + b, LogFinish(Load(e + b), Load(f + b), Load(s + b)) * dbPerNeper - refLevel);
+    if (!AnyLane(special)) return;
+    // The blocks with a special power: the whole block the library's way.
+    for (int b = 0; b < count; b += kBlock) {
+        bool any = false;
+        for (int j = k + b; j < k + b + kBlock; ++j) {
+            const double p = X[j].re * X[j].re + X[j].im * X[j].im;
+            any |= !(p >= DBL_MIN && p <= DBL_MAX);
+        }
+        if (!any) continue;
+        for (int j = k + b; j < k + b + kBlock; ++j) levels[j] = ScalarLevel(X[j], refLevel);
+    }
+}
+
+// Far out of the range of any spectrum (overflowing sums, ratios of
+// subnormals), zeros and non-finite values: these products take the
+// library's path.
+template <class V>
+SONOGRAM_INLINE auto ExtraordinaryProduct(V re, V im) {
+    const V absRe = re < 0.0 ? -re : re;
+    const V absIm = im < 0.0 ? -im : im;
+    return !(absRe <= 1e300 && absIm <= 1e300 && (absRe >= 1e-300 || absIm >= 1e-300));
+}
+
+// The phase steps of `count` bins from bin k, all of them with both
+// neighbours (count a multiple of four, at most kChunk).
+template <bool wide>
+SONOGRAM_INLINE void PhaseStepsOfChunk(const KCOMPLEX_DOUBLE* X, int k, int count, double* phaseSteps) {
+    alignas(32) double productRe[kChunk], productIm[kChunk], t[kChunk];
+    alignas(32) long long reduced[kChunk], yAbove[kChunk];
+    vi special = vi{};
+    for (int b = 0; b < count; b += kBlock) {
+        vd ar, ai, br, bi;
+        LoadBlock<wide>(X + k + b + 1, ar, ai);
+        LoadBlock<wide>(X + k + b - 1, br, bi);
+        const vd re = Natural<wide>(ar * br + ai * bi);
+        const vd im = Natural<wide>(ai * br - ar * bi);
+        special |= (vi)ExtraordinaryProduct(re, im);
+        const Atan2Reduced r = Atan2Reduce(im, re);
+        Store(productRe + b, re);
+        Store(productIm + b, im);
+        Store(t + b, r.t);
+        __builtin_memcpy(reduced + b, &r.reduced, sizeof r.reduced);
+        __builtin_memcpy(yAbove + b, &r.yAbove, sizeof r.yAbove);
+    }
+    for (int b = 0; b < count; b += kBlock) {
+        vi blockReduced, blockAbove;
+        __builtin_memcpy(&blockReduced, reduced + b, sizeof blockReduced);
+        __builtin_memcpy(&blockAbove, yAbove + b, sizeof blockAbove);
+        Store(phaseSteps + k + b,
+              Atan2Finish(Load(productIm + b), Load(productRe + b), Load(t + b), blockReduced, blockAbove));
+    }
+    if (!AnyLane(special)) return;
+    for (int b = 0; b < count; b += kBlock) {
+        bool any = false;
+        for (int j = b; j < b + kBlock; ++j) any |= ExtraordinaryProduct(productRe[j], productIm[j]);
+        if (!any) continue;
+        for (int j = k + b; j < k + b + kBlock; ++j) phaseSteps[j] = ScalarPhaseStep(X[j + 1], X[j - 1]);
+    }
+}
+
+template <bool wide>
 SONOGRAM_INLINE void Kernel(const KCOMPLEX_DOUBLE* X, int rows, double refLevel, double* levels,
                             double* phaseSteps) {
     if (rows <= 0) return;
-    const double dbPerNeper = 10.0 / std::log(10.0);
-    int k = 0;
-    for (; k + kLanes <= rows; k += kLanes) {
-        vd re, im;
-        for (int j = 0; j < kLanes; ++j) {
-            re[j] = X[k + j].re;
-            im[j] = X[k + j].im;
-        }
-        const vd p = re * re + im * im;
-        if (AnyLane(~((p >= DBL_MIN) & (p <= DBL_MAX)))) {
-            for (int j = k; j < k + kLanes; ++j)
-                levels[j] = 10.0 * std::log10(X[j].re * X[j].re + X[j].im * X[j].im) - refLevel;
-            continue;
-        }
-        const vd level = Log(p) * dbPerNeper - refLevel;
-        for (int j = 0; j < kLanes; ++j) levels[k + j] = level[j];
-    }
-    for (; k < rows; ++k) levels[k] = 10.0 * std::log10(X[k].re * X[k].re + X[k].im * X[k].im) - refLevel;
+    const int levelBlocksEnd = rows / kBlock * kBlock;
+    for (int k = 0; k < levelBlocksEnd; k += kChunk)
+        LevelsOfChunk<wide>(X, k, std::min(kChunk, levelBlocksEnd - k), refLevel, levels);
+    for (int k = levelBlocksEnd; k < rows; ++k) levels[k] = ScalarLevel(X[k], refLevel);
 
     if (rows == 1) {
         phaseSteps[0] = 0.0;
         return;
     }
     phaseSteps[0] = ScalarPhaseStep(X[1], X[0]);
-    k = 1;
-    for (; k + kLanes <= rows - 1; k += kLanes) {
-        vd ar, ai, br, bi;
-        for (int j = 0; j < kLanes; ++j) {
-            ar[j] = X[k + j + 1].re;
-            ai[j] = X[k + j + 1].im;
-            br[j] = X[k + j - 1].re;
-            bi[j] = X[k + j - 1].im;
-        }
-        const vd re = ar * br + ai * bi;
-        const vd im = ai * br - ar * bi;
-        const vd absRe = re < 0.0 ? -re : re;
-        const vd absIm = im < 0.0 ? -im : im;
-        // Far out of the range of any spectrum (overflowing sums, ratios of
-        // subnormals), zeros and non-finite values: the library's path.
-        const vi ordinary = (absRe <= 1e300) & (absIm <= 1e300) & ((absRe >= 1e-300) | (absIm >= 1e-300));
-        if (AnyLane(~ordinary)) {
-            for (int j = k; j < k + kLanes; ++j) phaseSteps[j] = ScalarPhaseStep(X[j + 1], X[j - 1]);
-            continue;
-        }
-        const vd step = Atan2(im, re);
-        for (int j = 0; j < kLanes; ++j) phaseSteps[k + j] = step[j];
-    }
-    for (; k < rows - 1; ++k) phaseSteps[k] = ScalarPhaseStep(X[k + 1], X[k - 1]);
+    // Bins 1 .. rows - 2 have both neighbours.
+    const int phaseBlocksEnd = 1 + (rows - 2) / kBlock * kBlock;
+    for (int k = 1; k < phaseBlocksEnd; k += kChunk)
+        PhaseStepsOfChunk<wide>(X, k, std::min(kChunk, phaseBlocksEnd - k), phaseSteps);
+    for (int k = phaseBlocksEnd; k < rows - 1; ++k) phaseSteps[k] = ScalarPhaseStep(X[k + 1], X[k - 1]);
     phaseSteps[rows - 1] = ScalarPhaseStep(X[rows - 1], X[rows - 2]);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx2"))) void KernelAvx2(const KCOMPLEX_DOUBLE* X, int rows, double refLevel,
                                                 double* levels, double* phaseSteps) {
-    Kernel(X, rows, refLevel, levels, phaseSteps);
+    Kernel<true>(X, rows, refLevel, levels, phaseSteps);
 }
 #endif
 
 void KernelPortable(const KCOMPLEX_DOUBLE* X, int rows, double refLevel, double* levels, double* phaseSteps) {
-    Kernel(X, rows, refLevel, levels, phaseSteps);
+    Kernel<false>(X, rows, refLevel, levels, phaseSteps);
 }
 
 }  // namespace
