@@ -18,6 +18,7 @@
 #include "PasFilmGrid.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
+#include "TempFileMapping.h"
 
 namespace {
 
@@ -33,9 +34,10 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     picture = QImage();
     m_pDoc.reset();
     if (m_pProgress != nullptr) m_pProgress->Note("Загружается файл " + options.input);
-    auto doc = std::make_unique<CFonavidDoc>();
     // The document removes its temporary files whatever happens next.
-    m_pDoc = std::move(doc);
+    m_pDoc = std::make_unique<CFonavidDoc>();
+    // Files of runs that were killed go first, as at the viewer's start.
+    TempFileMapping::RemoveStaleFiles(m_pDoc->GetTemporaryFolder());
     if (!m_pDoc->OnOpenDocument(options.input)) return false;
     CKMultiWaveFilm& film = m_pDoc->m_film;
 

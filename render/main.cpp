@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ConsoleProgress.h"
+#include "InterruptCleanup.h"
 #include "Messages.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     platform::SetMessageSink(
         [](const std::string& text, const std::string&) { std::fprintf(stderr, "%s\n", text.c_str()); });
     if (!Renderer::CheckOutputFolder(options.output)) return 1;
+    InterruptCleanup::Install(options.output);
 
     ConsoleProgress progress(options.quiet ? nullptr : stderr);
     QImage picture;

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <cmath>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -169,4 +170,39 @@ TEST_F(RenderProgramTest, FolderThatDoesNotExistIsRefusedBeforeTheWork) {
     EXPECT_NE(run.err.find("Не удается создать файл " + output), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("Загружается"), std::string::npos) << "refused before the file is read";
     EXPECT_TRUE(OutputFiles().isEmpty());
+}
+
+TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
+    // Long enough that its FGT is still being computed when the signal comes.
+    std::vector<int16_t> samples(44100 * 8);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(8000 * std::sin(2 * 3.141592653589793 * 440 * i / 44100.0));
+    const std::string input = m_files.file("long.wav");
+    ASSERT_TRUE(testwav::writeFile(input, testwav::pcm16(44100, 1, samples)));
+    for (const char* name : {"SIGTERM", "SIGINT"}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(m_config.path()));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(FONAVID_RENDER_PROGRAM),
+                      {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
+        ASSERT_TRUE(process.waitForStarted());
+        std::string err;
+        while (err.find("Рассчитывается FGT") == std::string::npos && process.state() == QProcess::Running) {
+            process.waitForReadyRead(1000);
+            err += process.readAllStandardError().toStdString();
+        }
+        ASSERT_EQ(process.state(), QProcess::Running) << err;
+        EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
+        if (std::string(name) == "SIGTERM") {
+            process.terminate();
+        } else {
+            kill(static_cast<pid_t>(process.processId()), SIGINT);
+        }
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << name;
+        EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << name;
+        EXPECT_TRUE(OutputFiles().isEmpty()) << name;
+    }
 }
