@@ -33,12 +33,17 @@ Renderer::~Renderer() = default;
 bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     picture = QImage();
     m_pDoc.reset();
-    if (m_pProgress != nullptr) m_pProgress->Note("Загружается файл " + options.input);
     // The document removes its temporary files whatever happens next.
     m_pDoc = std::make_unique<CFonavidDoc>();
     // Files of runs that were killed go first, as at the viewer's start.
     TempFileMapping::RemoveStaleFiles(m_pDoc->GetTemporaryFolder());
-    if (!m_pDoc->OnOpenDocument(options.input)) return false;
+    if (m_pProgress != nullptr) {
+        m_pProgress->Begin("Загружается файл " + options.input, CFonavidDoc::kLoadProgressSteps);
+        m_pDoc->SetLoadProgress(m_pProgress);
+    }
+    const bool loaded = m_pDoc->OnOpenDocument(options.input);
+    m_pDoc->SetLoadProgress(nullptr);
+    if (!loaded) return false;
     CKMultiWaveFilm& film = m_pDoc->m_film;
 
     if (options.channel > film.GetChannels()) {

@@ -11,6 +11,7 @@
 
 #include "FileDialogs.h"
 #include "FonavidDoc.h"
+#include "KWave.h"
 #include "MessageCapture.h"
 #include "Profile.h"
 #include "View.h"
@@ -379,4 +380,34 @@ TEST_F(FonavidDocTest, NewDocumentAsksForAFileAndLoadsIt) {
     }
     EXPECT_EQ(m_messages.count(), 0u);
     platform::SetOpenFileHook(std::move(previous));
+}
+
+namespace {
+
+// Counts the steps of a load.
+class LoadStepCounter : public ProgressReporter {
+public:
+    int StepIt() override { return steps++; }
+    int steps = 0;
+};
+
+}  // namespace
+
+TEST_F(FonavidDocTest, LoadingReportsAHundredStepsWhateverTheLength) {
+    // Mono blocks are 8192 frames of 16-bit data: one block, a block and a
+    // bit, and many blocks.
+    for (int frames : {10, 8193, 300000}) {
+        std::vector<int16_t> samples(static_cast<size_t>(frames));
+        for (int i = 0; i < frames; ++i) samples[static_cast<size_t>(i)] = static_cast<int16_t>(i % 1000);
+        const std::string path = Write("load.wav", testwav::pcm16(8000, 1, samples));
+        CFonavidDoc doc;
+        LoadStepCounter counter;
+        doc.SetLoadProgress(&counter);
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        EXPECT_EQ(counter.steps, CFonavidDoc::kLoadProgressSteps) << frames;
+        // Loading with a listener loads the same samples.
+        const KCOMPLEX_KFLOAT* first = doc.m_film.GetKWave(0, 0)->GetFirstComplexSample();
+        EXPECT_EQ(first[frames - 1].re, ((frames - 1) % 1000) / 32768.0) << frames;
+    }
+    EXPECT_EQ(m_messages.count(), 0u);
 }

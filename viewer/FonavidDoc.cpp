@@ -108,8 +108,23 @@ bool CFonavidDoc::LoadFromReader() {
         channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() : nullptr};
     if (m_reader.SeekFileTheVeryBeginingOfWaveData() < 0)
         return true;  // nothing readable: the signal stays 0
-    loader.Load([this](unsigned char* buffer, long count) { return m_reader.ReadNextBytes(buffer, count); },
-                samples, destinations);
+    // One read per block; the steps are spread over the blocks so that
+    // there are always kLoadProgressSteps of them.
+    const long blockFrames = loader.GetBlockFrames();
+    const long blocks = blockFrames > 0 ? (samples + blockFrames - 1) / blockFrames : 0;
+    long blocksRead = 0;
+    int steps = 0;
+    loader.Load(
+        [&](unsigned char* buffer, long count) {
+            const long got = m_reader.ReadNextBytes(buffer, count);
+            if (m_pLoadProgress != nullptr && blocks > 0) {
+                ++blocksRead;
+                const long target = blocksRead * kLoadProgressSteps / blocks;
+                for (; steps < target && steps < kLoadProgressSteps; ++steps) m_pLoadProgress->StepIt();
+            }
+            return got;
+        },
+        samples, destinations);
     return true;
 }
 

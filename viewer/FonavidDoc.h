@@ -17,6 +17,7 @@
 #include "Document.h"
 #include "KMultiWaveFilm.h"
 #include "KWaveFileRead.h"
+#include "ProgressReporter.h"
 #include "TimeFrequencyCursor.h"
 
 class CFonavidDoc : public platform::Document {
@@ -45,6 +46,12 @@ public:
     // the document was made.
     const std::string& GetTemporaryFolder() const { return m_strTemporaryFolder; }
 
+    // Who hears how far loading the samples has come: kLoadProgressSteps
+    // steps over the whole data chunk. Nobody by default (the viewer shows
+    // nothing while a file loads); the command-line renderer prints it.
+    static constexpr int kLoadProgressSteps = 100;
+    void SetLoadProgress(ProgressReporter* progress) { m_pLoadProgress = progress; }
+
     // The signal of the file; views reach it through the document.
     CKMultiWaveFilm m_film;
 
@@ -55,5 +62,6 @@ private:
     std::string m_strTemporaryFolder;
     double m_dCursorTime = 1.0;
     double m_dCursorFrequency = 1000.0;
+    ProgressReporter* m_pLoadProgress = nullptr;
     CKWaveFileRead m_reader;
 };
