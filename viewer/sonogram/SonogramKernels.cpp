@@ -25,11 +25,11 @@ typedef unsigned long long vu __attribute__((vector_size(8 * kBlock)));
 // A column is done in chunks of this many bins. The arithmetic of a block
 // is one long chain of dependent operations, and the processor overlaps
 // only as many blocks as its window holds operations. So each chunk goes
-// through two passes: the first reads the interleaved spectrum, forms the
+// through three passes: the first reads the interleaved spectrum, forms the
 // products, checks for special values and carries the logarithm and the
-// arctangent up to their divisions; the second runs the polynomials over
-// the chunk's plain arrays. Each pass is a short chain, and many more
-// blocks are in flight at once. Every lane sees the same operations as in
+// arctangent up to their divisions; the second evaluates the polynomials
+// and the third sums up, both over the chunk's plain arrays. Each pass is a
+// short chain, and many more blocks are in flight at once. Every lane sees the same operations as in
 // one pass, so the results are the same.
 constexpr int kChunk = 64;
 
@@ -45,8 +45,8 @@ SONOGRAM_INLINE void Store(double* p, vd v) { __builtin_memcpy(p, &v, sizeof v);
 
 // Natural logarithm, fdlibm's reduction and polynomial: p = 2^e m with m in
 // [sqrt(2)/2, sqrt(2)), ln m = f - (f^2/2 - s (f^2/2 + R(s^2))), s = f / (2 + f).
-// Valid for positive normal finite p. In two halves, the reduction to e, f
-// and s and the polynomial, so that each half is a chain of its own.
+// Valid for positive normal finite p. In three parts, each a chain of its
+// own: the reduction to e, f and s, the polynomial R and the sum.
 struct LogReduced {
     vd e, f, s;
 };
@@ -65,7 +65,8 @@ SONOGRAM_INLINE LogReduced LogReduce(vd p) {
     return LogReduced{e, f, f / (2.0 + f)};
 }
 
-SONOGRAM_INLINE vd LogFinish(vd e, vd f, vd s) {
+// R(s^2).
+SONOGRAM_INLINE vd LogPolynomial(vd s) {
     const vd z = s * s;
     const vd w = z * z;
     const vd t1 =
@@ -73,26 +74,35 @@ SONOGRAM_INLINE vd LogFinish(vd e, vd f, vd s) {
     const vd t2 =
         z * (6.666666666666735130e-01 +
              w * (2.857142874366239149e-01 + w * (1.818357216161805012e-01 + w * 1.479819860511658591e-01)));
-    const vd r = t2 + t1;
+    return t2 + t1;
+}
+
+SONOGRAM_INLINE vd LogFinish(vd e, vd f, vd s, vd r) {
     const vd hfsq = 0.5 * f * f;
     return e * 6.93147180369123816490e-01 - ((hfsq - (s * (hfsq + r) + e * 1.90821492927058770002e-10)) - f);
 }
 
 // atan2(y, x) from fdlibm's arctangent polynomial on |t| <= tan(pi/8), with
 // the octant restored from |y| > |x| and the signs. Valid for finite x, y
-// that are not both zero (the callers leave those to the C library). In two
-// halves: the reduction to the ratio t, and the polynomial with the octant.
+// that are not both zero (the callers leave those to the C library). In
+// three parts, each a chain of its own: the reduction to the ratio t, the
+// polynomial, and the sum with the octant restored.
 struct Atan2Reduced {
     vd t;
-    vi reduced;  // t = (a - 1) / (a + 1) of the ratio a, to which pi/4 is added
-    vi yAbove;   // |y| > |x|: the result is reflected about pi/4
+    vd hi, lo;  // pi/4 in two parts where t = (a - 1) / (a + 1) of the ratio a, else 0
 };
+
+// |y| > |x|: the result is reflected about pi/4.
+SONOGRAM_INLINE vi YAbove(vd y, vd x) {
+    const vu magnitudeBits = vu{} + 0x7FFFFFFFFFFFFFFFULL;
+    return (vd)((vu)y & magnitudeBits) > (vd)((vu)x & magnitudeBits);
+}
 
 SONOGRAM_INLINE Atan2Reduced Atan2Reduce(vd y, vd x) {
     const vu magnitudeBits = vu{} + 0x7FFFFFFFFFFFFFFFULL;
     const vd ax = (vd)((vu)x & magnitudeBits);
     const vd ay = (vd)((vu)y & magnitudeBits);
-    const vi yAbove = ay > ax;
+    const vi yAbove = YAbove(y, x);
     const vd mx = yAbove ? ay : ax;
     const vd mn = yAbove ? ax : ay;
     // Above tan(pi/8) the ratio is reduced by atan(a) = pi/4 + atan((a - 1) / (a + 1)),
@@ -100,12 +110,12 @@ SONOGRAM_INLINE Atan2Reduced Atan2Reduce(vd y, vd x) {
     const vi reduced = mn > 0.41421356237309503 * mx;
     const vd num = reduced ? mn - mx : mn;
     const vd den = reduced ? mn + mx : mx;
-    return Atan2Reduced{num / den, reduced, yAbove};
+    return Atan2Reduced{num / den, reduced ? 7.85398163397448278999e-01 : 0.0,
+                        reduced ? 3.06161699786838301793e-17 : 0.0};
 }
 
-SONOGRAM_INLINE vd Atan2Finish(vd y, vd x, vd t, vi reduced, vi yAbove) {
-    const vd hi = reduced ? 7.85398163397448278999e-01 : 0.0;
-    const vd lo = reduced ? 3.06161699786838301793e-17 : 0.0;
+// The odd and even parts of the polynomial, s1 + s2.
+SONOGRAM_INLINE vd Atan2Polynomial(vd t) {
     const vd z = t * t;
     const vd w = z * z;
     const vd s1 = z * (3.33333333333329318027e-01 +
@@ -117,8 +127,12 @@ SONOGRAM_INLINE vd Atan2Finish(vd y, vd x, vd t, vi reduced, vi yAbove) {
                        w * (-1.11111104054623557880e-01 +
                             w * (-7.69187620504482999495e-02 +
                                  w * (-5.83357013379057348645e-02 + w * -3.65315727442169155270e-02))));
-    vd r = hi - ((t * (s1 + s2) - lo) - t);
-    r = yAbove ? 1.57079632679489655800e+00 - (r - 6.12323399573676603587e-17) : r;
+    return s1 + s2;
+}
+
+SONOGRAM_INLINE vd Atan2Finish(vd y, vd x, vd t, vd polynomial, vd hi, vd lo) {
+    vd r = hi - ((t * polynomial - lo) - t);
+    r = YAbove(y, x) ? 1.57079632679489655800e+00 - (r - 6.12323399573676603587e-17) : r;
     r = (vi)x < 0 ? 3.14159265358979311600e+00 - (r - 1.22464679914735317720e-16) : r;
     // The sign of y, the signed zeros included.
     return (vd)((vu)r ^ ((vu)y & 0x8000000000000000ULL));
@@ -160,56 +174,57 @@ double ScalarPhaseStep(const KCOMPLEX_DOUBLE& z1, const KCOMPLEX_DOUBLE& z0) {
     return std::atan2(z1.im * z0.re - z1.re * z0.im, z1.re * z0.re + z1.im * z0.im);
 }
 
+// Zero, subnormal and non-finite powers: their levels take the library's
+// path.
+SONOGRAM_INLINE vi SpecialPower(vd p) { return ~((p >= DBL_MIN) & (p <= DBL_MAX)); }
+
+// Far out of the range of any spectrum (overflowing sums, ratios of
+// subnormals), zeros and non-finite values: these products take the
+// library's path.
+SONOGRAM_INLINE vi ExtraordinaryProduct(vd re, vd im) {
+    const vu magnitudeBits = vu{} + 0x7FFFFFFFFFFFFFFFULL;
+    const vd absRe = (vd)((vu)re & magnitudeBits);
+    const vd absIm = (vd)((vu)im & magnitudeBits);
+    return ~((absRe <= 1e300) & (absIm <= 1e300) & ((absRe >= 1e-300) | (absIm >= 1e-300)));
+}
+
 // The levels of `count` bins from bin k (count a multiple of four, at most
 // kChunk).
 template <bool wide>
 SONOGRAM_INLINE void LevelsOfChunk(const KCOMPLEX_DOUBLE* X, int k, int count, double refLevel,
                                    double* levels) {
     const double dbPerNeper = 10.0 / std::log(10.0);
-    alignas(32) double e[kChunk], f[kChunk], s[kChunk];
+    alignas(32) double power[kChunk], e[kChunk], f[kChunk], s[kChunk], r[kChunk];
     vi special = vi{};
     for (int b = 0; b < count; b += kBlock) {
         vd re, im;
         LoadBlock<wide>(X + k + b, re, im);
         const vd p = Natural<wide>(re * re + im * im);
-        // Zero, subnormal and non-finite powers.
-        special |= ~((p >= DBL_MIN) & (p <= DBL_MAX));
+        special |= SpecialPower(p);
         const LogReduced reduced = LogReduce(p);
+        Store(power + b, p);
         Store(e + b, reduced.e);
         Store(f + b, reduced.f);
         Store(s + b, reduced.s);
     }
+    for (int b = 0; b < count; b += kBlock) Store(r + b, LogPolynomial(Load(s + b)));
     for (int b = 0; b < count; b += kBlock)
-        Store(levels + k + b, LogFinish(Load(e + b), Load(f + b), Load(s + b)) * dbPerNeper - refLevel);
+        Store(levels + k + b,
+              LogFinish(Load(e + b), Load(f + b), Load(s + b), Load(r + b)) * dbPerNeper - refLevel);
     if (!AnyLane(special)) return;
-    // The blocks with a special power: the whole block the library's way.
+    // A block with a special power goes the library's way as a whole.
     for (int b = 0; b < count; b += kBlock) {
-        bool any = false;
-        for (int j = k + b; j < k + b + kBlock; ++j) {
-            const double p = X[j].re * X[j].re + X[j].im * X[j].im;
-            any |= !(p >= DBL_MIN && p <= DBL_MAX);
-        }
-        if (!any) continue;
+        if (!AnyLane(SpecialPower(Load(power + b)))) continue;
         for (int j = k + b; j < k + b + kBlock; ++j) levels[j] = ScalarLevel(X[j], refLevel);
     }
-}
-
-// Far out of the range of any spectrum (overflowing sums, ratios of
-// subnormals), zeros and non-finite values: these products take the
-// library's path.
-template <class V>
-SONOGRAM_INLINE auto ExtraordinaryProduct(V re, V im) {
-    const V absRe = re < 0.0 ? -re : re;
-    const V absIm = im < 0.0 ? -im : im;
-    return !(absRe <= 1e300 && absIm <= 1e300 && (absRe >= 1e-300 || absIm >= 1e-300));
 }
 
 // The phase steps of `count` bins from bin k, all of them with both
 // neighbours (count a multiple of four, at most kChunk).
 template <bool wide>
 SONOGRAM_INLINE void PhaseStepsOfChunk(const KCOMPLEX_DOUBLE* X, int k, int count, double* phaseSteps) {
-    alignas(32) double productRe[kChunk], productIm[kChunk], t[kChunk];
-    alignas(32) long long reduced[kChunk], yAbove[kChunk];
+    alignas(32) double productRe[kChunk], productIm[kChunk], t[kChunk], polynomial[kChunk], hi[kChunk],
+        lo[kChunk];
     vi special = vi{};
     for (int b = 0; b < count; b += kBlock) {
         vd ar, ai, br, bi;
@@ -217,26 +232,22 @@ SONOGRAM_INLINE void PhaseStepsOfChunk(const KCOMPLEX_DOUBLE* X, int k, int coun
         LoadBlock<wide>(X + k + b - 1, br, bi);
         const vd re = Natural<wide>(ar * br + ai * bi);
         const vd im = Natural<wide>(ai * br - ar * bi);
-        special |= (vi)ExtraordinaryProduct(re, im);
+        special |= ExtraordinaryProduct(re, im);
         const Atan2Reduced r = Atan2Reduce(im, re);
         Store(productRe + b, re);
         Store(productIm + b, im);
         Store(t + b, r.t);
-        __builtin_memcpy(reduced + b, &r.reduced, sizeof r.reduced);
-        __builtin_memcpy(yAbove + b, &r.yAbove, sizeof r.yAbove);
+        Store(hi + b, r.hi);
+        Store(lo + b, r.lo);
     }
-    for (int b = 0; b < count; b += kBlock) {
-        vi blockReduced, blockAbove;
-        __builtin_memcpy(&blockReduced, reduced + b, sizeof blockReduced);
-        __builtin_memcpy(&blockAbove, yAbove + b, sizeof blockAbove);
-        Store(phaseSteps + k + b,
-              Atan2Finish(Load(productIm + b), Load(productRe + b), Load(t + b), blockReduced, blockAbove));
-    }
+    for (int b = 0; b < count; b += kBlock) Store(polynomial + b, Atan2Polynomial(Load(t + b)));
+    for (int b = 0; b < count; b += kBlock)
+        Store(phaseSteps + k + b, Atan2Finish(Load(productIm + b), Load(productRe + b), Load(t + b),
+                                              Load(polynomial + b), Load(hi + b), Load(lo + b)));
     if (!AnyLane(special)) return;
+    // A block with an extraordinary product goes the library's way as a whole.
     for (int b = 0; b < count; b += kBlock) {
-        bool any = false;
-        for (int j = b; j < b + kBlock; ++j) any |= ExtraordinaryProduct(productRe[j], productIm[j]);
-        if (!any) continue;
+        if (!AnyLane(ExtraordinaryProduct(Load(productRe + b), Load(productIm + b)))) continue;
         for (int j = k + b; j < k + b + kBlock; ++j) phaseSteps[j] = ScalarPhaseStep(X[j + 1], X[j - 1]);
     }
 }
