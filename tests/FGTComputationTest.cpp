@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <fstream>
 #include <limits>
 #include <random>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -484,4 +488,58 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
             }
         }
     }
+}
+
+namespace {
+
+// The flags of the mapping that holds `address`, from /proc/self/smaps.
+std::string MappingFlags(const void* address) {
+    std::ifstream smaps("/proc/self/smaps");
+    const uintptr_t at = reinterpret_cast<uintptr_t>(address);
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        unsigned long long begin = 0, end = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> begin >> dash >> end && dash == '-' && line.find(':') > line.find(' ')) {
+            inside = begin <= at && at < end;
+            continue;
+        }
+        if (inside && line.rfind("VmFlags:", 0) == 0) return line;
+    }
+    return {};
+}
+
+bool HugePagesOnRequest() {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string text;
+    std::getline(setting, text);
+    return !text.empty() && text.find("[never]") == std::string::npos;
+}
+
+}  // namespace
+
+TEST(FGTComputationMemory, LargeValueArraysAskForHugePages) {
+    // 24 MiB of levels: whole 2 MiB blocks inside it are advised.
+    const long count = 3L << 20;
+    std::unique_ptr<double[]> levels = fgt::AllocateValues<double>(count);
+    ASSERT_TRUE(levels);
+    for (long i = 0; i < count; ++i) levels[i] = static_cast<double>(i);
+    EXPECT_EQ(levels[count - 1], static_cast<double>(count - 1));
+    const uintptr_t block = uintptr_t{2} << 20;
+    const uintptr_t inner = (reinterpret_cast<uintptr_t>(levels.get()) + block - 1) & ~(block - 1);
+    if (HugePagesOnRequest()) {
+        const std::string flags = MappingFlags(reinterpret_cast<const void*>(inner));
+        ASSERT_FALSE(flags.empty());
+        EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
+    }
+    // Small arrays are left as they are; a negative count is no array.
+    std::unique_ptr<uint32_t[]> pixels = fgt::AllocateValues<uint32_t>(100);
+    ASSERT_TRUE(pixels);
+    pixels[99] = 7u;
+    EXPECT_EQ(pixels[99], 7u);
+    EXPECT_FALSE(fgt::AllocateValues<uint32_t>(-1));
+    // Nothing to advise and nothing to fail on.
+    fgt::AdviseHugePages(nullptr, 1L << 30);
 }

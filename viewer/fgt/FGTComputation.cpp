@@ -1,11 +1,13 @@
 #include "FGTComputation.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -35,26 +37,51 @@ std::unique_ptr<T[]> TryAllocate(long n) {
 }
 
 // Work arrays of one thread: the kernel of the current row in its three
-// parts and the windowed cosine and sine as the sums read them.
+// parts and folded about its centre as the sums read it.
 struct RowWorkspace {
     std::unique_ptr<double[]> m_pGauss;
     std::unique_ptr<double[]> m_pCos;
     std::unique_ptr<double[]> m_pSin;
-    std::unique_ptr<double[]> windowedCos;
-    std::unique_ptr<double[]> windowedSin;
+    std::unique_ptr<double[]> foldedCos;
+    std::unique_ptr<double[]> foldedSin;
 
     bool Allocate(int guard) {
         const long kernel = 2L * guard + 1;
         m_pGauss = TryAllocate<double>(kernel);
         m_pCos = TryAllocate<double>(kernel);
         m_pSin = TryAllocate<double>(kernel);
-        windowedCos = TryAllocate<double>(RoundUpToFour(2L * guard));
-        windowedSin = TryAllocate<double>(RoundUpToFour(2L * guard));
-        return m_pGauss && m_pCos && m_pSin && windowedCos && windowedSin;
+        foldedCos = TryAllocate<double>(RoundUpToFour(guard));
+        foldedSin = TryAllocate<double>(RoundUpToFour(guard));
+        return m_pGauss && m_pCos && m_pSin && foldedCos && foldedSin;
     }
 };
 
-void ComputeRow(const SignalRef& signal, const double* real, double frequency, double sigmaT, int length,
+// The real parts of the signal in two contiguous arrays, forward and
+// reversed, so that the sums read consecutive doubles on both sides of a
+// point: samples -S .. N+S-1, then zero padding.
+struct RealParts {
+    std::unique_ptr<double[]> forward;
+    std::unique_ptr<double[]> reversed;
+    RealSignal view{};
+
+    bool Copy(const SignalRef& signal) {
+        const long S = signal.guard;
+        const long stored = signal.nSamples + 2 * S;
+        forward = TryAllocate<double>(stored + kRealPadding);
+        reversed = TryAllocate<double>(stored + kRealPadding);
+        if (!forward || !reversed) return false;
+        const KCOMPLEX_KFLOAT* from = signal.first - S;
+        for (long i = 0; i < stored; ++i) forward[i] = from[i].re;
+        for (long i = 0; i < stored; ++i) reversed[i] = from[stored - 1 - i].re;
+        std::fill(forward.get() + stored, forward.get() + stored + kRealPadding, 0.0);
+        std::fill(reversed.get() + stored, reversed.get() + stored + kRealPadding, 0.0);
+        // Sample n is forward[S + n] and reversed[stored - 1 - S - n].
+        view = RealSignal{forward.get() + S, reversed.get() + (stored - 1 - S)};
+        return true;
+    }
+};
+
+void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequency, double sigmaT, int length,
                 double* out, RowWorkspace& work, SumPath path) {
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
     if (E <= 0) {
@@ -65,27 +92,29 @@ void ComputeRow(const SignalRef& signal, const double* real, double frequency, d
     const int S = signal.guard;
     BuildKernel(signal.frADC, frequency, sigmaT, E, S, work.m_pGauss.get(), work.m_pCos.get(),
                 work.m_pSin.get());
-    const int taps = 2 * E;
-    const int paddedTaps = static_cast<int>(RoundUpToFour(taps));
-    double* wc = work.windowedCos.get();
-    double* ws = work.windowedSin.get();
-    for (int i = 0; i < taps; ++i) {
-        const double g = work.m_pGauss[S - E + i];
-        wc[i] = g * work.m_pCos[S - E + i];
-        ws[i] = g * work.m_pSin[S - E + i];
+    // The Gaussian and the cosine are even in the tap, the sine odd: the
+    // taps m and -m share the products of tap m. Tap 0 meets itself, so its
+    // cosine part is halved (exactly); its sine part is zero.
+    const int folded = static_cast<int>(RoundUpToFour(E));
+    double* fc = work.foldedCos.get();
+    double* fs = work.foldedSin.get();
+    for (int m = 0; m < E; ++m) {
+        const double g = work.m_pGauss[S + m];
+        fc[m] = g * work.m_pCos[S + m];
+        fs[m] = g * work.m_pSin[S + m];
     }
-    std::fill(wc + taps, wc + paddedTaps, 0.0);
-    std::fill(ws + taps, ws + paddedTaps, 0.0);
+    fc[0] *= 0.5;
+    std::fill(fc + E, fc + folded, 0.0);
+    std::fill(fs + E, fs + folded, 0.0);
+    const double edge = work.m_pGauss[S - E];
+    const FoldedKernel kernel{fc, fs, folded, E, edge * work.m_pCos[S - E], edge * work.m_pSin[S - E]};
 
-    // The real parts start with sample -S: the first tap of the window of
-    // sample n is real[S + n - E].
-    const double* window0 = real + (S - E);
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
     if (path == SumPath::Avx2) {
-        RowValuesAvx2(wc, ws, paddedTaps, window0, points, length, out);
+        RowValuesAvx2(kernel, real, points, length, out);
         SmoothRowAvx2(out, length);
     } else {
-        RowValuesPortable(wc, ws, paddedTaps, window0, points, length, out);
+        RowValuesPortable(kernel, real, points, length, out);
         SmoothRow(out, length);
     }
 }
@@ -138,8 +167,9 @@ bool FillGrid(double P, const SignalRef& signal, int nRows, double* frequency, d
 double RequiredBytes(double total, int nRows, const SignalRef& signal, int threads) {
     const double values = total * (sizeof(double) + sizeof(uint32_t));
     const double grid = static_cast<double>(nRows) * (2 * sizeof(double) + sizeof(int));
+    // The real parts, forward and reversed.
     const double real =
-        (static_cast<double>(signal.nSamples) + 2.0 * signal.guard + kRealPadding) * sizeof(double);
+        2.0 * (static_cast<double>(signal.nSamples) + 2.0 * signal.guard + kRealPadding) * sizeof(double);
     // Per thread: five kernel arrays of the guard band's size.
     const double perThread = 5.0 * (2.0 * signal.guard + 4) * sizeof(double);
     return values + grid + real + threads * perThread;
@@ -175,6 +205,23 @@ std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     return text;
 }
 
+void AdviseHugePages(void* data, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // The huge pages of x86-64 (and of most 64-bit systems with 4 KiB pages).
+    constexpr uintptr_t kBlock = uintptr_t{2} << 20;
+    if (!data || bytes < 2 * kBlock) return;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t begin = (start + kBlock - 1) & ~(kBlock - 1);
+    const uintptr_t end = (start + bytes) & ~(kBlock - 1);
+    // Only whole blocks inside the array: nothing else changes. A refusal
+    // (no huge-page support) leaves the ordinary pages, which work as well.
+    if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard, double* gauss,
                  double* cosine, double* sine) {
     const double twoPi = TwoPi();
@@ -189,11 +236,7 @@ void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard
 }
 
 void AnalysisPoints(double frADC, double sigmaT, int count, long nSamples, int* points) {
-    double t = 0.0;
-    for (int k = 0; k < count; ++k) {
-        points[k] = NearestSample(t, frADC, nSamples);
-        t = t + sigmaT;
-    }
+    NextPoints(RowPoints{frADC, sigmaT, nSamples}, 0.0, count, points);
 }
 
 void SmoothRow(double* values, int count) {
@@ -266,15 +309,8 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
         sum += rowLength[j];
     }
 
-    // The real parts as one contiguous array, so that the sums read
-    // consecutive doubles: samples -S .. N+S-1, then zero padding.
-    const long S = signal.guard;
-    const long stored = signal.nSamples + 2 * S;
-    std::unique_ptr<double[]> real = TryAllocate<double>(stored + kRealPadding);
-    if (!real) return false;
-    const KCOMPLEX_KFLOAT* from = signal.first - S;
-    for (long i = 0; i < stored; ++i) real[i] = from[i].re;
-    std::fill(real.get() + stored, real.get() + stored + kRealPadding, 0.0);
+    RealParts real;
+    if (!real.Copy(signal)) return false;
 
     std::atomic<int> nextRow{0};
     std::atomic<bool> failed{false};
@@ -286,7 +322,7 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
         }
         for (int j = nextRow.fetch_add(1); j < nRows && !failed; j = nextRow.fetch_add(1)) {
             if (rowLength[j] <= 0) continue;
-            ComputeRow(signal, real.get(), frequency[j], sigmaT[j], rowLength[j],
+            ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j],
                        levels + offset[static_cast<size_t>(j)], work, path);
         }
     };

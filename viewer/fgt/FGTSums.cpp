@@ -1,5 +1,6 @@
 #include "FGTSums.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "FGTComputation.h"
@@ -16,48 +17,58 @@ namespace {
 // Four analysis points are summed together; a short last block repeats the
 // last point, whose extra results are dropped.
 constexpr int kPointsPerBlock = 4;
-
-// The windows of the next block of points; a short last block repeats the
-// last point. `t` is the time of the next point.
-inline void NextBlock(const double* window0, const RowPoints& points, int k, int count, double& t,
-                      const double* (&x)[kPointsPerBlock]) {
-    for (int p = 0; p < kPointsPerBlock; ++p) {
-        if (k + p < count) {
-            x[p] = window0 + NearestSample(t, points.frADC, points.nSamples);
-            t = t + points.sigmaT;
-        } else {
-            x[p] = x[p - 1];
-        }
-    }
-}
+// Points found, summed and turned into dB at a time: the powers of a
+// stretch stay in the first-level cache until their logarithms are taken.
+constexpr int kStretch = 256;
+static_assert(kStretch % kPointsPerBlock == 0, "stretches hold whole blocks");
 
 }  // namespace
 
-void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
-                       const RowPoints& points, int count, double* out) {
+double NextPoints(const RowPoints& points, double t, int count, int* samples) {
+    for (int k = 0; k < count; ++k) {
+        samples[k] = NearestSample(t, points.frADC, points.nSamples);
+        t = t + points.sigmaT;
+    }
+    return t;
+}
+
+void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       int count, double* out) {
+    int samples[kStretch];
     double t = 0.0;
-    for (int k = 0; k < count; k += kPointsPerBlock) {
-        const double* x[kPointsPerBlock];
-        NextBlock(window0, points, k, count, t, x);
-        // Four lanes of partial sums per point and per sum keep the additions
-        // independent of each other.
-        double a[kPointsPerBlock][4] = {};
-        double b[kPointsPerBlock][4] = {};
-        for (int i = 0; i < taps; i += 4) {
-            for (int lane = 0; lane < 4; ++lane) {
-                const double c = windowedCos[i + lane];
-                const double s = windowedSin[i + lane];
-                for (int p = 0; p < kPointsPerBlock; ++p) {
-                    const double v = x[p][i + lane];
-                    a[p][lane] += c * v;
-                    b[p][lane] += s * v;
+    for (int first = 0; first < count; first += kStretch) {
+        const int n = std::min(kStretch, count - first);
+        t = NextPoints(points, t, n, samples);
+        for (int k = 0; k < n; k += kPointsPerBlock) {
+            const double* ahead[kPointsPerBlock];
+            const double* behind[kPointsPerBlock];
+            for (int p = 0; p < kPointsPerBlock; ++p) {
+                const int sample = samples[std::min(k + p, n - 1)];
+                ahead[p] = signal.forward + sample;
+                behind[p] = signal.backward - sample;
+            }
+            // Four lanes of partial sums per point and per sum keep the
+            // additions independent of each other.
+            double a[kPointsPerBlock][4] = {};
+            double b[kPointsPerBlock][4] = {};
+            for (int q = 0; q < kernel.folded; q += 4) {
+                for (int lane = 0; lane < 4; ++lane) {
+                    const double c = kernel.foldedCos[q + lane];
+                    const double s = kernel.foldedSin[q + lane];
+                    for (int p = 0; p < kPointsPerBlock; ++p) {
+                        const double later = ahead[p][q + lane];
+                        const double earlier = behind[p][q + lane];
+                        a[p][lane] += c * (later + earlier);
+                        b[p][lane] += s * (later - earlier);
+                    }
                 }
             }
-        }
-        for (int p = 0; p < kPointsPerBlock && k + p < count; ++p) {
-            const double sa = (a[p][0] + a[p][2]) + (a[p][1] + a[p][3]);
-            const double sb = (b[p][0] + b[p][2]) + (b[p][1] + b[p][3]);
-            out[k + p] = 10.0 * std::log10(sa * sa + sb * sb);
+            for (int p = 0; p < kPointsPerBlock && k + p < n; ++p) {
+                const double edge = ahead[p][-kernel.E];
+                const double sa = (a[p][0] + a[p][2]) + (a[p][1] + a[p][3]) + kernel.edgeCos * edge;
+                const double sb = (b[p][0] + b[p][2]) + (b[p][1] + b[p][3]) + kernel.edgeSin * edge;
+                out[first + k + p] = 10.0 * std::log10(sa * sa + sb * sb);
+            }
         }
     }
 }
@@ -73,6 +84,19 @@ FGT_AVX2 inline __m256d SumEachOfFour(__m256d v0, __m256d v1, __m256d v2, __m256
     const __m256d h01 = _mm256_hadd_pd(v0, v1);  // v0 0+1, v1 0+1, v0 2+3, v1 2+3
     const __m256d h23 = _mm256_hadd_pd(v2, v3);
     return _mm256_add_pd(_mm256_permute2f128_pd(h01, h23, 0x20), _mm256_permute2f128_pd(h01, h23, 0x31));
+}
+
+// One step of the folded sums of one point: a += c·(later + earlier),
+// b += s·(later - earlier). Each sample is loaded once: left to itself the
+// compiler reads `earlier` twice, as an operand of the addition and of the
+// subtraction, and the loads, not the arithmetic, then bound the loop.
+FGT_AVX2 inline void FoldPair(__m256d c, __m256d s, const double* later, const double* earlier, __m256d& a,
+                              __m256d& b) {
+    __m256d u = _mm256_loadu_pd(later);
+    __m256d v = _mm256_loadu_pd(earlier);
+    __asm__("" : "+x"(u), "+x"(v));
+    a = _mm256_fmadd_pd(c, _mm256_add_pd(u, v), a);
+    b = _mm256_fmadd_pd(s, _mm256_sub_pd(u, v), b);
 }
 
 // 10·log10(p) for four values. Positive normal values go through
@@ -126,46 +150,97 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
 
 }  // namespace
 
-FGT_AVX2 void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps,
-                            const double* window0, const RowPoints& points, int count, double* out) {
+FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
+    // The times are a chain of additions and stay scalar; the conversion to
+    // the nearest sample, the same operations as NearestSample's, runs four
+    // at a time.
+    constexpr int kChunk = 64;
+    alignas(32) double times[kChunk];
+    const __m256d rate = _mm256_set1_pd(points.frADC);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d last = _mm256_set1_pd(static_cast<double>(points.nSamples));
+    // From 2^63 on the scalar conversion to long long fails to its lowest
+    // value, which then counts as before the signal.
+    const __m256d beyond = _mm256_set1_pd(9223372036854775808.0);
+    for (int first = 0; first < count; first += kChunk) {
+        const int n = std::min(kChunk, count - first);
+        for (int k = 0; k < n; ++k) {
+            times[k] = t;
+            t = t + points.sigmaT;
+        }
+        int k = 0;
+        for (; k + 4 <= n; k += 4) {
+            __m256d v = _mm256_mul_pd(_mm256_load_pd(times + k), rate);
+            // Kept apart from the addition: a fused multiply-add would round
+            // differently from the scalar form.
+            __asm__("" : "+x"(v));
+            v = _mm256_round_pd(_mm256_add_pd(v, half), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+            v = _mm256_andnot_pd(_mm256_cmp_pd(v, beyond, _CMP_GE_OQ), v);
+            // NaN and negative values become 0 (max returns its second
+            // operand for NaN), values past the end the last sample.
+            v = _mm256_min_pd(_mm256_max_pd(v, zero), last);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + first + k), _mm256_cvttpd_epi32(v));
+        }
+        for (; k < n; ++k) samples[first + k] = NearestSample(times[k], points.frADC, points.nSamples);
+    }
+    return t;
+}
+
+FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                            int count, double* out) {
+    int samples[kStretch];
+    const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
+    const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
+    const double* fc = kernel.foldedCos;
+    const double* fs = kernel.foldedSin;
+    const int folded = kernel.folded;
+    const int E = kernel.E;
     double t = 0.0;
-    for (int k = 0; k < count; k += kPointsPerBlock) {
-        const double* x[kPointsPerBlock];
-        NextBlock(window0, points, k, count, t, x);
-        const double* x0 = x[0];
-        const double* x1 = x[1];
-        const double* x2 = x[2];
-        const double* x3 = x[3];
-        __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(),
-                a3 = _mm256_setzero_pd();
-        __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(),
-                b3 = _mm256_setzero_pd();
-        for (int i = 0; i < taps; i += 4) {
-            const __m256d c = _mm256_loadu_pd(windowedCos + i);
-            const __m256d s = _mm256_loadu_pd(windowedSin + i);
-            __m256d v = _mm256_loadu_pd(x0 + i);
-            a0 = _mm256_fmadd_pd(c, v, a0);
-            b0 = _mm256_fmadd_pd(s, v, b0);
-            v = _mm256_loadu_pd(x1 + i);
-            a1 = _mm256_fmadd_pd(c, v, a1);
-            b1 = _mm256_fmadd_pd(s, v, b1);
-            v = _mm256_loadu_pd(x2 + i);
-            a2 = _mm256_fmadd_pd(c, v, a2);
-            b2 = _mm256_fmadd_pd(s, v, b2);
-            v = _mm256_loadu_pd(x3 + i);
-            a3 = _mm256_fmadd_pd(c, v, a3);
-            b3 = _mm256_fmadd_pd(s, v, b3);
+    for (int first = 0; first < count; first += kStretch) {
+        const int n = std::min(kStretch, count - first);
+        t = NextPointsAvx2(points, t, n, samples);
+        double* power = out + first;
+        for (int k = 0; k < n; k += kPointsPerBlock) {
+            const int n0 = samples[k];
+            const int n1 = samples[std::min(k + 1, n - 1)];
+            const int n2 = samples[std::min(k + 2, n - 1)];
+            const int n3 = samples[std::min(k + 3, n - 1)];
+            const double* f0 = signal.forward + n0;
+            const double* f1 = signal.forward + n1;
+            const double* f2 = signal.forward + n2;
+            const double* f3 = signal.forward + n3;
+            const double* r0 = signal.backward - n0;
+            const double* r1 = signal.backward - n1;
+            const double* r2 = signal.backward - n2;
+            const double* r3 = signal.backward - n3;
+            __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(),
+                    a3 = _mm256_setzero_pd();
+            __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(),
+                    b3 = _mm256_setzero_pd();
+            for (int q = 0; q < folded; q += 4) {
+                const __m256d c = _mm256_loadu_pd(fc + q);
+                const __m256d s = _mm256_loadu_pd(fs + q);
+                FoldPair(c, s, f0 + q, r0 + q, a0, b0);
+                FoldPair(c, s, f1 + q, r1 + q, a1, b1);
+                FoldPair(c, s, f2 + q, r2 + q, a2, b2);
+                FoldPair(c, s, f3 + q, r3 + q, a3, b3);
+            }
+            const __m256d edge = _mm256_setr_pd(f0[-E], f1[-E], f2[-E], f3[-E]);
+            const __m256d a = _mm256_fmadd_pd(edgeCos, edge, SumEachOfFour(a0, a1, a2, a3));
+            const __m256d b = _mm256_fmadd_pd(edgeSin, edge, SumEachOfFour(b0, b1, b2, b3));
+            const __m256d p = _mm256_fmadd_pd(a, a, _mm256_mul_pd(b, b));
+            if (k + kPointsPerBlock <= n) {
+                _mm256_storeu_pd(power + k, p);
+            } else {
+                alignas(32) double v[kPointsPerBlock];
+                _mm256_store_pd(v, p);
+                for (int i = 0; k + i < n; ++i) power[k + i] = v[i];
+            }
         }
-        const __m256d a = SumEachOfFour(a0, a1, a2, a3);
-        const __m256d b = SumEachOfFour(b0, b1, b2, b3);
-        const __m256d db = Decibels4(_mm256_add_pd(_mm256_mul_pd(a, a), _mm256_mul_pd(b, b)));
-        if (k + kPointsPerBlock <= count) {
-            _mm256_storeu_pd(out + k, db);
-        } else {
-            alignas(32) double v[kPointsPerBlock];
-            _mm256_store_pd(v, db);
-            for (int p = 0; k + p < count; ++p) out[k + p] = v[p];
-        }
+        // The logarithms of a whole stretch at once: independent of each
+        // other, they overlap in the pipeline.
+        DecibelsAvx2(power, power, n);
     }
 }
 
@@ -220,9 +295,12 @@ FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count,
 #else
 
 // Without x86 vectors the portable loops serve both paths.
-void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
-                   const RowPoints& points, int count, double* out) {
-    RowValuesPortable(windowedCos, windowedSin, taps, window0, points, count, out);
+void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                   double* out) {
+    RowValuesPortable(kernel, signal, points, count, out);
+}
+double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
+    return NextPoints(points, t, count, samples);
 }
 void DecibelsAvx2(const double* power, double* out, int count) {
     for (int k = 0; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);

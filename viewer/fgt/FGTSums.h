@@ -1,10 +1,18 @@
 // The inner loops of the FGT, in a portable form and with AVX2/FMA vectors
 // (call those only when Avx2Available() is true): the two sums of the
-// Gaussian-windowed cosine and sine with the real parts of the signal for a
-// run of analysis points of one row, turned into dB, with four analysis
-// points sharing every load of the kernel; the forward 8-point mean of a row;
-// the grey image of the levels. Both forms give the same values to rounding
-// (the image bit for bit).
+// Gaussian-windowed cosine and sine with the real parts of the signal for
+// the analysis points of one row, turned into dB; the forward 8-point mean of
+// a row; the grey image of the levels. Both forms give the same values to
+// rounding (the image bit for bit).
+//
+// The sums use the symmetry of the kernel: the Gaussian and the cosine are
+// even and the sine is odd in the tap m, so the taps m and -m share one
+// product, with the sum x[n+m] + x[n-m] for A and the difference for B. Only
+// the tap -E has no partner (the kernel runs over -E .. E-1). The samples
+// before a point are read from a reversed copy of the signal, so that both
+// halves of the window are read forward. Four analysis points share every
+// load of the kernel; the points of a row are found first for a stretch of
+// them, the powers A² + B² written, then turned into dB in one pass.
 #pragma once
 
 #include <cstdint>
@@ -27,15 +35,42 @@ struct RowPoints {
     long nSamples;
 };
 
+// Sample numbers of `count` consecutive analysis points, the first at time
+// `t`; returns the time of the point after the last one. Starting from 0
+// and continuing with the returned time gives the points of a whole row.
+double NextPoints(const RowPoints& points, double t, int count, int* samples);
+// The same with AVX2 vectors, giving the same samples and time.
+double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples);
+
+// The kernel of one row folded about its centre: for m = 0 .. E-1,
+// foldedCos[m] = g_m·cos_m and foldedSin[m] = g_m·sin_m (tap 0's cosine part
+// halved, since x[n] + x[n] counts it twice), zero from E up to `folded`, a
+// multiple of 4; the unpaired tap -E is edgeCos = g_-E·cos_-E and
+// edgeSin = g_-E·sin_-E. E is at least 1.
+struct FoldedKernel {
+    const double* foldedCos;
+    const double* foldedSin;
+    int folded;
+    int E;
+    double edgeCos;
+    double edgeSin;
+};
+
+// The real parts of the signal, x[n] = forward[n] = backward[-n]; for every
+// analysis point n, forward[n - E .. n + folded - 1] and
+// backward[-n .. -n + folded - 1] must be readable.
+struct RealSignal {
+    const double* forward;
+    const double* backward;
+};
+
 // For each of the `count` analysis points k of a row, at sample n_k:
-// A = Σ_i windowedCos[i]·x[n_k + i], B = Σ_i windowedSin[i]·x[n_k + i] over
-// i = 0 .. taps-1, where x = window0 is the first tap of the window of sample 0,
-// and out[k] = 10·log10(A² + B²). `taps` must be a multiple of 4 (pad the
-// kernel with zero taps), and every window must be readable for `taps` values.
-void RowValuesPortable(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
-                       const RowPoints& points, int count, double* out);
-void RowValuesAvx2(const double* windowedCos, const double* windowedSin, int taps, const double* window0,
-                   const RowPoints& points, int count, double* out);
+// A = Σ_m gcos_m·x[n_k + m], B = Σ_m gsin_m·x[n_k + m] over m = -E .. E-1,
+// and out[k] = 10·log10(A² + B²).
+void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       int count, double* out);
+void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                   double* out);
 
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
