@@ -148,14 +148,9 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
     return _mm256_mul_pd(lnP, _mm256_set1_pd(4.34294481903251827651));  // 10 / ln 10
 }
 
-}  // namespace
-
-FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
-    // The times are a chain of additions and stay scalar; the conversion to
-    // the nearest sample, the same operations as NearestSample's, runs four
-    // at a time.
-    constexpr int kChunk = 64;
-    alignas(32) double times[kChunk];
+// The samples nearest to `count` times, the same operations as
+// NearestSample's four at a time.
+FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times, int count, int* samples) {
     const __m256d rate = _mm256_set1_pd(points.frADC);
     const __m256d half = _mm256_set1_pd(0.5);
     const __m256d zero = _mm256_setzero_pd();
@@ -163,26 +158,48 @@ FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int
     // From 2^63 on the scalar conversion to long long fails to its lowest
     // value, which then counts as before the signal.
     const __m256d beyond = _mm256_set1_pd(9223372036854775808.0);
+    // A short last group goes through the same vector operations (here a
+    // scalar form inlined into this function could be contracted).
+    alignas(32) double lastTimes[4] = {};
+    alignas(16) int lastSamples[4];
+    const int whole = count / 4 * 4;
+    for (int k = 0; k < count; k += 4) {
+        const double* group = times + k;
+        if (k == whole) {
+            for (int i = 0; k + i < count; ++i) lastTimes[i] = times[k + i];
+            group = lastTimes;
+        }
+        __m256d v = _mm256_mul_pd(_mm256_loadu_pd(group), rate);
+        // Kept apart from the addition: a fused multiply-add would round
+        // differently from the scalar form.
+        __asm__("" : "+x"(v));
+        v = _mm256_round_pd(_mm256_add_pd(v, half), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        v = _mm256_andnot_pd(_mm256_cmp_pd(v, beyond, _CMP_GE_OQ), v);
+        // NaN and negative values become 0 (max returns its second operand
+        // for NaN), values past the end the last sample.
+        v = _mm256_min_pd(_mm256_max_pd(v, zero), last);
+        if (k < whole) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + k), _mm256_cvttpd_epi32(v));
+        } else {
+            _mm_store_si128(reinterpret_cast<__m128i*>(lastSamples), _mm256_cvttpd_epi32(v));
+            for (int i = 0; k + i < count; ++i) samples[k + i] = lastSamples[i];
+        }
+    }
+}
+
+}  // namespace
+
+FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
+    // The times are a chain of additions and stay scalar.
+    constexpr int kChunk = 64;
+    double times[kChunk];
     for (int first = 0; first < count; first += kChunk) {
         const int n = std::min(kChunk, count - first);
         for (int k = 0; k < n; ++k) {
             times[k] = t;
             t = t + points.sigmaT;
         }
-        int k = 0;
-        for (; k + 4 <= n; k += 4) {
-            __m256d v = _mm256_mul_pd(_mm256_load_pd(times + k), rate);
-            // Kept apart from the addition: a fused multiply-add would round
-            // differently from the scalar form.
-            __asm__("" : "+x"(v));
-            v = _mm256_round_pd(_mm256_add_pd(v, half), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-            v = _mm256_andnot_pd(_mm256_cmp_pd(v, beyond, _CMP_GE_OQ), v);
-            // NaN and negative values become 0 (max returns its second
-            // operand for NaN), values past the end the last sample.
-            v = _mm256_min_pd(_mm256_max_pd(v, zero), last);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + first + k), _mm256_cvttpd_epi32(v));
-        }
-        for (; k < n; ++k) samples[first + k] = NearestSample(times[k], points.frADC, points.nSamples);
+        TimesToSamples(points, times, n, samples + first);
     }
     return t;
 }
@@ -196,12 +213,29 @@ FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal
     const double* fs = kernel.foldedSin;
     const int folded = kernel.folded;
     const int E = kernel.E;
+    // The times of the points, a chain of additions, are found a stretch
+    // ahead, four with every block of sums, so that the chain's latency
+    // hides behind the sums.
+    double times[2][kStretch];
+    int current = 0;
     double t = 0.0;
+    const int firstStretch = std::min(kStretch, count);
+    for (int k = 0; k < firstStretch; ++k) {
+        times[0][k] = t;
+        t = t + points.sigmaT;
+    }
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
-        t = NextPointsAvx2(points, t, n, samples);
+        const int nNext = std::min(kStretch, std::max(0, count - first - kStretch));
+        double* next = times[current ^ 1];
+        int filled = 0;
+        TimesToSamples(points, times[current], n, samples);
         double* power = out + first;
         for (int k = 0; k < n; k += kPointsPerBlock) {
+            for (const int upto = std::min(filled + kPointsPerBlock, nNext); filled < upto; ++filled) {
+                next[filled] = t;
+                t = t + points.sigmaT;
+            }
             const int n0 = samples[k];
             const int n1 = samples[std::min(k + 1, n - 1)];
             const int n2 = samples[std::min(k + 2, n - 1)];
@@ -238,6 +272,11 @@ FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal
                 for (int i = 0; k + i < n; ++i) power[k + i] = v[i];
             }
         }
+        for (; filled < nNext; ++filled) {
+            next[filled] = t;
+            t = t + points.sigmaT;
+        }
+        current ^= 1;
         // The logarithms of a whole stretch at once: independent of each
         // other, they overlap in the pipeline.
         DecibelsAvx2(power, power, n);
