@@ -133,18 +133,23 @@ KFFT_INLINE int ReverseDigits(int m, int digits) {
 // d·n/4 + 4·rev(m) + a, i.e. at (d, rev(m), a) of the partner tile. So the
 // tile is transposed first, the butterflies then run down the columns, and
 // row d of the result is stored as row d of the partner tile.
+//
+// The small loops over rows and halves below are unrolled completely, so
+// that the arrays of registers stay in registers instead of the stack.
 struct Tile {
     __m256d row[4][2];  // row d: columns 0, 1 and columns 2, 3
 };
 
 KFFT_INLINE Tile LastButterflies(const double* p, int quarter) {
     __m256d x[4][2];
+#pragma GCC unroll 4
     for (int a = 0; a < 4; ++a) {
         x[a][0] = _mm256_loadu_pd(p + 2 * a * quarter);
         x[a][1] = _mm256_loadu_pd(p + 2 * a * quarter + 4);
     }
     // transpose: t[d] = column d of x, as (rows 0, 1) and (rows 2, 3)
     __m256d t[4][2];
+#pragma GCC unroll 2
     for (int h = 0; h < 2; ++h) {
         t[2 * h][0] = _mm256_permute2f128_pd(x[0][h], x[1][h], 0x20);
         t[2 * h + 1][0] = _mm256_permute2f128_pd(x[0][h], x[1][h], 0x31);
@@ -152,6 +157,7 @@ KFFT_INLINE Tile LastButterflies(const double* p, int quarter) {
         t[2 * h + 1][1] = _mm256_permute2f128_pd(x[2][h], x[3][h], 0x31);
     }
     Tile out;
+#pragma GCC unroll 2
     for (int h = 0; h < 2; ++h) {
         const __m256d s02 = _mm256_add_pd(t[0][h], t[2][h]);
         const __m256d d02 = _mm256_sub_pd(t[0][h], t[2][h]);
@@ -167,6 +173,7 @@ KFFT_INLINE Tile LastButterflies(const double* p, int quarter) {
 }
 
 KFFT_INLINE void StoreTile(double* p, int quarter, const Tile& tile) {
+#pragma GCC unroll 4
     for (int d = 0; d < 4; ++d) {
         _mm256_storeu_pd(p + 2 * d * quarter, tile.row[d][0]);
         _mm256_storeu_pd(p + 2 * d * quarter + 4, tile.row[d][1]);
