@@ -1,6 +1,5 @@
 #include "FGTComputation.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -203,23 +202,6 @@ std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
                   "Not enough memory for the FGT.",
                   megabytes(requiredBytes), megabytes(availableBytes));
     return text;
-}
-
-void AdviseHugePages(void* data, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    // The huge pages of x86-64 (and of most 64-bit systems with 4 KiB pages).
-    constexpr uintptr_t kBlock = uintptr_t{2} << 20;
-    if (!data || bytes < 2 * kBlock) return;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t begin = (start + kBlock - 1) & ~(kBlock - 1);
-    const uintptr_t end = (start + bytes) & ~(kBlock - 1);
-    // Only whole blocks inside the array: nothing else changes. A refusal
-    // (no huge-page support) leaves the ordinary pages, which work as well.
-    if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
 }
 
 void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard, double* gauss,

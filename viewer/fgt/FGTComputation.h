@@ -14,8 +14,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "KComplex.h"
@@ -65,24 +63,6 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
 double AvailableBytes();
 // The text shown when an FGT would need more memory than there is.
 std::string MemoryRefusalText(double requiredBytes, double availableBytes);
-
-// Asks the system to back the whole 2 MiB blocks of a large array with
-// transparent huge pages, so that its first writes take a fault per block
-// instead of one per 4 KiB page (hundreds of megabytes of levels and pixels
-// otherwise spend a good part of the FGT in the kernel). Where the system
-// refuses, or for arrays below two blocks, nothing changes.
-void AdviseHugePages(void* data, size_t bytes);
-
-// Memory for `count` levels or pixels of an FGT: new T[count] without
-// clearing, released with delete[]; null when memory ran short. Large arrays
-// are advised to huge pages.
-template <typename T>
-std::unique_ptr<T[]> AllocateValues(long count) {
-    if (count < 0) return nullptr;
-    std::unique_ptr<T[]> values(new (std::nothrow) T[static_cast<size_t>(count)]);
-    if (values) AdviseHugePages(values.get(), static_cast<size_t>(count) * sizeof(T));
-    return values;
-}
 
 // Kernel of one row into arrays of 2·guard + 1 doubles, tap m at guard + m, for
 // m = -E .. E-1: gauss[m] = exp(-0.5·(m/Fs/σ)²)/(σ·2π), cosine[m] = cos(2πf·m/Fs),
