@@ -7,12 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <fstream>
 #include <limits>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 namespace {
