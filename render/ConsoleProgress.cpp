@@ -36,7 +36,10 @@ void ConsoleProgress::Report(const std::string& status, int percent) {
         m_nNextPercent = 0;
     }
     if (percent < m_nNextPercent || m_nNextPercent > 100) return;
-    std::fprintf(m_pStream, "%s: %d%%\n", status.c_str(), percent);
+    // A status that is a sentence ends in a full stop; the percentage follows
+    // its last word.
+    const size_t length = !status.empty() && status.back() == '.' ? status.size() - 1 : status.size();
+    std::fprintf(m_pStream, "%.*s: %d%%\n", static_cast<int>(length), status.c_str(), percent);
     std::fflush(m_pStream);
     m_nNextPercent = (percent / kEvery + 1) * kEvery;
 }

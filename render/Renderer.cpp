@@ -98,9 +98,20 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         m_pDoc->SetTimeFrequencyCursor(time, m_pDoc->GetTimeFrequencyCursor().frequency);
         m_dCursorTime = m_pDoc->GetTimeFrequencyCursor().time;
         if (m_pProgress != nullptr) m_pProgress->Begin("Рассчитывается FGT", FGTTransform::kProgressSteps);
-        if (!transform.Calculate(film.GetKWave(0, 0), options.fgtP, options.fgtLowerLevel,
-                                 options.fgtUpperLevel, m_pProgress)) {
-            platform::ShowMessage("Не удалось рассчитать FGT.");
+        // A refusal the computation explains itself (memory) is not followed
+        // by a second, vaguer message.
+        bool explained = false;
+        platform::MessageSink previous;
+        previous = platform::SetMessageSink(
+            [&explained, &previous](const std::string& text, const std::string& caption) {
+                explained = true;
+                if (previous) previous(text, caption);
+            });
+        const bool computed = transform.Calculate(film.GetKWave(0, 0), options.fgtP, options.fgtLowerLevel,
+                                                  options.fgtUpperLevel, m_pProgress);
+        platform::SetMessageSink(std::move(previous));
+        if (!computed) {
+            if (!explained) platform::ShowMessage("Не удалось рассчитать FGT.");
             return false;
         }
     }

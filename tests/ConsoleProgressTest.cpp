@@ -62,8 +62,8 @@ TEST_F(ConsoleProgressTest, LibraryWindowsAreFollowedWhileTheObjectLives) {
         dialog.SetPos(500);
     }
     EXPECT_EQ(Contents(m_stream),
-              "Загружается файл a.wav\nСлой 1.: 0%\nСлой 1.: 20%\nСлой 1.: 40%\nСлой 1.: 60%\nСлой 1.: "
-              "80%\nСлой 1.: 100%\nСлой 2.: 0%\nСлой 2.: 50%\n");
+              "Загружается файл a.wav\nСлой 1: 0%\nСлой 1: 20%\nСлой 1: 40%\nСлой 1: 60%\nСлой 1: "
+              "80%\nСлой 1: 100%\nСлой 2: 0%\nСлой 2: 50%\n");
     // Gone with the object: a later window prints nothing.
     CKDialogProgress later(nullptr);
     later.SetStatusText("Тихо.");

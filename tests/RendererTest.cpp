@@ -405,6 +405,19 @@ TEST_F(RendererTest, MissingSecondChannelIsRefused) {
     EXPECT_NE(m_messages.last().find("канала 2 нет"), std::string::npos) << m_messages.last();
 }
 
+TEST_F(RendererTest, FgtBeyondMemoryIsExplainedOnce) {
+    // A tiny P makes every row of the FGT astronomically long.
+    RenderOptions options = Options(WriteVoice(1.0));
+    options.fgt = true;
+    options.fgtP = 1e-9;
+    Renderer renderer;
+    QImage picture;
+    EXPECT_FALSE(renderer.Render(options, picture));
+    EXPECT_TRUE(picture.isNull());
+    ASSERT_EQ(m_messages.count(), 1u);
+    EXPECT_EQ(m_messages.last().rfind("Недостаточно памяти для FGT", 0), 0u) << m_messages.last();
+}
+
 TEST_F(RendererTest, PictureWiderThanAPngHoldsIsRefusedBeforeAnyPixel) {
     // One column per sample: a million and one columns.
     const std::string path = m_files.file("long.wav");
