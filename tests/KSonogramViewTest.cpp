@@ -26,6 +26,7 @@
 #include "Profile.h"
 #include "ResourceIds.h"
 #include "WavWriter.h"
+#include "WhenModal.h"
 
 namespace {
 
@@ -42,20 +43,6 @@ uint32_t Grey(int g) { return static_cast<uint32_t>(g) * 0x010101u; }
 int ExpectedGrey(double v, double upper, double lower) {
     const double c = std::isnan(v) ? lower : std::min(std::max(v, lower), upper);
     return static_cast<int>(255.0 * ((upper - c) / (upper - lower)));
-}
-
-// Runs `act` on the modal dialog as soon as one is open.
-void WhenModal(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
-    });
-    poll->start();
 }
 
 class KSonogramViewTest : public ::testing::Test {

@@ -35,24 +35,11 @@
 #include "Profile.h"
 #include "ResourceIds.h"
 #include "WavWriter.h"
+#include "WhenModal.h"
 
 namespace {
 
 const double kPi = 4.0 * std::atan(1.0);
-
-// Runs `act` on the modal dialog as soon as one is open.
-void WhenModal(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
-    });
-    poll->start();
-}
 
 QPushButton* ButtonWithText(QWidget* dialog, const char* text) {
     for (QPushButton* button : dialog->findChildren<QPushButton*>())
