@@ -16,11 +16,16 @@ class DocFolderFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         m_previousProfile = platform::SetProfileFile(m_profileDir.file("profile.ini"));
-        const std::string text = "[Document]\nPathToTemporalFiles=" + m_temp.path() + "\n";
+        SetTemporaryFolder(m_temp.path());
+    }
+    void TearDown() override { platform::SetProfileFile(m_previousProfile); }
+
+    // Points the profile's temporary folder elsewhere, for documents made later.
+    void SetTemporaryFolder(const std::string& folder) {
+        const std::string text = "[Document]\nPathToTemporalFiles=" + folder + "\n";
         ASSERT_TRUE(testwav::writeFile(m_profileDir.file("profile.ini"),
                                        std::vector<uint8_t>(text.begin(), text.end())));
     }
-    void TearDown() override { platform::SetProfileFile(m_previousProfile); }
 
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = m_files.file(name);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "DocFolderFixture.h"
 #include "FileDialogs.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
@@ -24,34 +25,7 @@ const char kTooManyChannels[] =
 
 // Every test gets a profile of its own whose temporary folder is a fresh,
 // empty folder, so that the signal files each document makes can be counted.
-class FonavidDocTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_previousProfile = platform::SetProfileFile(m_profileDir.file("profile.ini"));
-        SetTemporaryFolder(m_temp.path());
-    }
-    void TearDown() override { platform::SetProfileFile(m_previousProfile); }
-
-    void SetTemporaryFolder(const std::string& folder) {
-        const std::string text = "[Document]\nPathToTemporalFiles=" + folder + "\n";
-        ASSERT_TRUE(testwav::writeFile(m_profileDir.file("profile.ini"),
-                                       std::vector<uint8_t>(text.begin(), text.end())));
-    }
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = m_files.file(name);
-        EXPECT_TRUE(testwav::writeFile(path, bytes));
-        return path;
-    }
-    size_t TempFiles() const { return m_temp.tempSignalFiles().size(); }
-
-    testwav::TempDir m_profileDir;
-    testwav::TempDir m_temp;
-    testwav::TempDir m_files;
-    MessageCapture m_messages;
-
-private:
-    std::string m_previousProfile;
-};
+class FonavidDocTest : public DocFolderFixture {};
 
 // Descriptors of this process that are open on `path`.
 int OpenDescriptorsOn(const std::string& path) {

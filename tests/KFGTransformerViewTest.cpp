@@ -22,6 +22,7 @@
 #include <random>
 
 #include "DialogFHTSetP.h"
+#include "DocFolderFixture.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
 #include "MessageCapture.h"
@@ -56,18 +57,12 @@ std::string CFormat(const char* format, double value) {
     return text;
 }
 
-class KFGTransformerViewTest : public ::testing::Test {
+class KFGTransformerViewTest : public DocFolderFixture {
 protected:
-    void SetUp() override {
-        m_previousProfile = platform::SetProfileFile(m_profileDir.file("profile.ini"));
-        const std::string text = "[Document]\nPathToTemporalFiles=" + m_temp.path() + "\n";
-        ASSERT_TRUE(testwav::writeFile(m_profileDir.file("profile.ini"),
-                                       std::vector<uint8_t>(text.begin(), text.end())));
-    }
     void TearDown() override {
         m_view.reset();
         m_doc.reset();
-        platform::SetProfileFile(m_previousProfile);
+        DocFolderFixture::TearDown();
         EXPECT_TRUE(m_temp.tempSignalFiles().empty());
         for (QWidget* w : QApplication::topLevelWidgets())
             EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
@@ -127,15 +122,8 @@ protected:
 
     void Move(int x, int y) { QTest::mouseMove(m_view->viewport(), QPoint(x, y)); }
 
-    testwav::TempDir m_profileDir;
-    testwav::TempDir m_temp;
-    testwav::TempDir m_files;
-    MessageCapture m_messages;
     std::unique_ptr<CFonavidDoc> m_doc;
     std::unique_ptr<CKFGTransformerView> m_view;
-
-private:
-    std::string m_previousProfile;
 };
 
 }  // namespace

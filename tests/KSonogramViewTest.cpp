@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "DocFolderFixture.h"
 #include "FonavidDoc.h"
 #include "KDialogSelectPASfilm.h"
 #include "KWave.h"
@@ -45,18 +46,12 @@ int ExpectedGrey(double v, double upper, double lower) {
     return static_cast<int>(255.0 * ((upper - c) / (upper - lower)));
 }
 
-class KSonogramViewTest : public ::testing::Test {
+class KSonogramViewTest : public DocFolderFixture {
 protected:
-    void SetUp() override {
-        const std::string text = "[Document]\nPathToTemporalFiles=" + m_temp.path() + "\n";
-        ASSERT_TRUE(
-            testwav::writeFile(m_files.file("profile.ini"), std::vector<uint8_t>(text.begin(), text.end())));
-        m_previousProfile = platform::SetProfileFile(m_files.file("profile.ini"));
-    }
     void TearDown() override {
         m_views.clear();
         m_doc.reset();
-        platform::SetProfileFile(m_previousProfile);
+        DocFolderFixture::TearDown();
         EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << "signal files left behind";
         EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window leaked";
     }
@@ -93,14 +88,8 @@ protected:
         return s;
     }
 
-    testwav::TempDir m_temp;
-    testwav::TempDir m_files;
-    MessageCapture m_messages;
     std::unique_ptr<CFonavidDoc> m_doc;
     std::vector<std::unique_ptr<CKSonogramView>> m_views;
-
-private:
-    std::string m_previousProfile;
 };
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "DocFolderFixture.h"
 #include "FGTComputation.h"
 #include "FonavidDoc.h"
 #include "KDialogSelectPASfilm.h"
@@ -73,21 +74,15 @@ std::vector<int16_t> Voice(int rate, int frames, int channels, unsigned seed) {
     return samples;
 }
 
-class RendererTest : public ::testing::Test {
+class RendererTest : public DocFolderFixture {
 protected:
     static constexpr int kRate = 8000;
 
-    void SetUp() override {
-        const std::string text = "[Document]\nPathToTemporalFiles=" + m_temp.path() + "\n";
-        ASSERT_TRUE(
-            testwav::writeFile(m_files.file("profile.ini"), std::vector<uint8_t>(text.begin(), text.end())));
-        m_previousProfile = platform::SetProfileFile(m_files.file("profile.ini"));
-    }
     void TearDown() override {
         m_sonogram.reset();
         m_fgt.reset();
         m_doc.reset();
-        platform::SetProfileFile(m_previousProfile);
+        DocFolderFixture::TearDown();
         EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << "signal files left behind";
         for (QWidget* w : QApplication::topLevelWidgets())
             EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
@@ -206,16 +201,10 @@ protected:
         ExpectSamePixels(picture, GrabSonogram(x0));
     }
 
-    testwav::TempDir m_temp;
-    testwav::TempDir m_files;
-    MessageCapture m_messages;
     std::unique_ptr<CFonavidDoc> m_doc;
     std::unique_ptr<CKSonogramView> m_sonogram;
     std::unique_ptr<CKFGTransformerView> m_fgt;
     int m_renderedFirstColumn = -1;
-
-private:
-    std::string m_previousProfile;
 };
 
 RenderOptions Options(const std::string& input) {
