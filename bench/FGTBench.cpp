@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FGTComputation.h"
+#include "FGTSums.h"
 
 namespace {
 
@@ -100,14 +101,15 @@ void DirectFGT(const fgt::SignalRef& s, const Grid& g, double* levels) {
 void BM_FGT10s(benchmark::State& state) {
     const fgt::SignalRef& s = Signal().ref;
     for (auto _ : state) {
-        // As the pane does it: arrays allocated, not cleared, then filled.
+        // As the pane does it: arrays allocated, not cleared, then filled,
+        // the pixels with the levels.
         const Grid g = MakeGrid(s);
         const long total = static_cast<long>(g.total);
         std::unique_ptr<double[]> levels(new double[static_cast<size_t>(total)]);
         std::unique_ptr<uint32_t[]> pixels(new uint32_t[static_cast<size_t>(total)]);
+        const fgt::RowImage image{pixels.get(), 0.0, 50.0};
         fgt::ComputeLevels(s, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(), levels.get(),
-                           fgt::BestSumPath(), 2);
-        fgt::BuildImage(levels.get(), pixels.get(), total, 0.0, 50.0);
+                           fgt::BestSumPath(), 2, &image);
         benchmark::DoNotOptimize(pixels.get());
     }
 }

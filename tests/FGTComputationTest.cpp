@@ -330,6 +330,33 @@ TEST(FGTComputationLevels, FastPathsMatchTheDirectSumsOnRandomInput) {
     }
 }
 
+TEST(FGTComputationLevels, LevelsAndTheirPixelsInOnePass) {
+    // Rows from a few values (P = 40) to tens of thousands, smoothed a stretch
+    // at a time (P = 0.3, whose top rows have no taps), with silent stretches
+    // that give -inf.
+    TestSignal s(8000.0, 9000);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    for (long n = 0; n < s.ref.nSamples; ++n) s.re(n) = n % 3000 < 400 ? 0.0 : value(random);
+    for (double P : {0.3, 2.0, 40.0}) {
+        const Grid g = MakeGrid(s.ref, P);
+        const std::vector<double> direct = DirectFGT(s.ref, P);
+        for (fgt::SumPath path : PathsToTest()) {
+            std::vector<double> levels(direct.size(), 12345.0);
+            std::vector<uint32_t> pixels(direct.size(), 0xDEADBEEF);
+            const fgt::RowImage image{pixels.data(), 3.0, 41.0};
+            EXPECT_TRUE(fgt::ComputeLevels(s.ref, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(),
+                                           levels.data(), path, 2, &image));
+            ExpectClose(levels, direct, 1e-12);
+            std::vector<uint32_t> expected(levels.size());
+            for (size_t i = 0; i < levels.size(); ++i) expected[i] = fgt::LevelToPixel(levels[i], 3.0, 41.0);
+            EXPECT_EQ(pixels, expected) << "P = " << P;
+            // Without an image the levels are the same.
+            EXPECT_EQ(Compute(s.ref, g, path, 2), levels) << "P = " << P;
+        }
+    }
+}
+
 TEST(FGTComputationLevels, PureToneReadsItsAmplitudeInItsRow) {
     const double fs = 8000.0, a = 0.5;
     const int row = 240;  // 256 Hz

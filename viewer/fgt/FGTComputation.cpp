@@ -81,11 +81,14 @@ struct RealParts {
 };
 
 void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequency, double sigmaT, int length,
-                double* out, RowWorkspace& work, SumPath path) {
+                double* out, const RowImage* image, RowWorkspace& work, SumPath path) {
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
     if (E <= 0) {
         // No taps: both sums are zero.
-        std::fill(out, out + length, -std::numeric_limits<double>::infinity());
+        const double silence = -std::numeric_limits<double>::infinity();
+        std::fill(out, out + length, silence);
+        if (image != nullptr)
+            std::fill(image->pixels, image->pixels + length, LevelToPixel(silence, image->lower, image->upper));
         return;
     }
     const int S = signal.guard;
@@ -109,13 +112,10 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
     const FoldedKernel kernel{fc, fs, folded, E, edge * work.m_pCos[S - E], edge * work.m_pSin[S - E]};
 
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    if (path == SumPath::Avx2) {
-        RowValuesAvx2(kernel, real, points, length, out);
-        SmoothRowAvx2(out, length);
-    } else {
-        RowValuesPortable(kernel, real, points, length, out);
-        SmoothRow(out, length);
-    }
+    if (path == SumPath::Avx2)
+        RowLevelsAvx2(kernel, real, points, length, out, image);
+    else
+        RowLevelsPortable(kernel, real, points, length, out, image);
 }
 
 }  // namespace
@@ -279,7 +279,7 @@ bool Avx2Available() {
 SumPath BestSumPath() { return Avx2Available() ? SumPath::Avx2 : SumPath::Portable; }
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
-                   const int* rowLength, double* levels, SumPath path, int threads) {
+                   const int* rowLength, double* levels, SumPath path, int threads, const RowImage* image) {
     if (nRows <= 0) return true;
     if (!signal.first || signal.nSamples < 0 || signal.guard < 1) return false;
     if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
@@ -304,8 +304,11 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
         }
         for (int j = nextRow.fetch_add(1); j < nRows && !failed; j = nextRow.fetch_add(1)) {
             if (rowLength[j] <= 0) continue;
-            ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j],
-                       levels + offset[static_cast<size_t>(j)], work, path);
+            const long at = offset[static_cast<size_t>(j)];
+            RowImage rowImage{};
+            if (image != nullptr) rowImage = RowImage{image->pixels + at, image->lower, image->upper};
+            ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j], levels + at,
+                       image != nullptr ? &rowImage : nullptr, work, path);
         }
     };
 

@@ -20,6 +20,8 @@
 
 namespace fgt {
 
+struct RowImage;
+
 constexpr int kRowsPerOctave = 48;
 // Grid step of the lowest row: 2^(144/48) = 8 Hz.
 constexpr int kFirstStep = 144;
@@ -99,10 +101,13 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
 
 // Computes every row's values in dB (10·log10(A² + B²), A and B the sums of
 // the Gaussian-windowed cosine and sine with the real parts around each
-// analysis point) and smooths them, writing them row after row into `levels`.
+// analysis point) and smooths them, writing them row after row into `levels`;
+// with an `image` (whose pixels match `levels` value for value) it maps them
+// to grey as BuildImage does, while they are still in the cache.
 // The rows are shared between `threads` threads (1 or more) that are joined
 // before it returns. Returns false when memory for the work arrays ran short.
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
-                   const int* rowLength, double* levels, SumPath path, int threads);
+                   const int* rowLength, double* levels, SumPath path, int threads,
+                   const RowImage* image = nullptr);
 
 }  // namespace fgt

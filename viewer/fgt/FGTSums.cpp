@@ -73,6 +73,14 @@ void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, con
     }
 }
 
+void RowLevelsPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       int count, double* out, const RowImage* image) {
+    RowValuesPortable(kernel, signal, points, count, out);
+    SmoothRow(out, count);
+    if (image != nullptr)
+        for (int k = 0; k < count; ++k) image->pixels[k] = LevelToPixel(out[k], image->lower, image->upper);
+}
+
 #ifdef FONAVID_FGT_X86
 
 namespace {
@@ -204,9 +212,38 @@ FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int
     return t;
 }
 
-FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
-                            int count, double* out) {
+namespace {
+
+// Smooths the values of a row of `count` values from value `from` on, as far
+// as the first `available` values allow (a mean reads eight of them), in the
+// same groups of four as a pass over the whole row. Returns the first value
+// that is not final yet: `count` once the whole row is there.
+FGT_AVX2 int SmoothSpanAvx2(double* values, int count, int from, int available) {
+    // Four means at a time: every value they read lies at or after the first
+    // one written, so nothing read is already replaced.
+    int k = from;
+    const __m256d eighth = _mm256_set1_pd(0.125);
+    for (; k + 3 <= count - 9 && k + 3 <= available - 8; k += 4) {
+        const double* v = values + k;
+        const __m256d s01 = _mm256_add_pd(_mm256_loadu_pd(v), _mm256_loadu_pd(v + 1));
+        const __m256d s23 = _mm256_add_pd(_mm256_loadu_pd(v + 2), _mm256_loadu_pd(v + 3));
+        const __m256d s45 = _mm256_add_pd(_mm256_loadu_pd(v + 4), _mm256_loadu_pd(v + 5));
+        const __m256d s67 = _mm256_add_pd(_mm256_loadu_pd(v + 6), _mm256_loadu_pd(v + 7));
+        const __m256d sum = _mm256_add_pd(_mm256_add_pd(s01, s23), _mm256_add_pd(s45, s67));
+        _mm256_storeu_pd(values + k, _mm256_mul_pd(sum, eighth));
+    }
+    if (available < count) return k;
+    if (k <= count - 9) SmoothRow(values + k, count - k);
+    return count;
+}
+
+// The sums of a row a stretch at a time, turned into dB. With `finish`, the
+// values that a stretch makes final are then smoothed and, with an `image`,
+// mapped to their pixels.
+FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                               int count, double* out, bool finish, const RowImage* image) {
     int samples[kStretch];
+    int finished = 0;
     const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
     const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
     const double* fc = kernel.foldedCos;
@@ -280,7 +317,26 @@ FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal
         // The logarithms of a whole stretch at once: independent of each
         // other, they overlap in the pipeline.
         DecibelsAvx2(power, power, n);
+        if (finish) {
+            const int done = SmoothSpanAvx2(out, count, finished, first + n);
+            if (image != nullptr)
+                BuildImageAvx2(out + finished, image->pixels + finished, done - finished, image->lower,
+                               image->upper);
+            finished = done;
+        }
     }
+}
+
+}  // namespace
+
+FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                            int count, double* out) {
+    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr);
+}
+
+FGT_AVX2 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                            int count, double* out, const RowImage* image) {
+    RowStretchesAvx2(kernel, signal, points, count, out, true, image);
 }
 
 FGT_AVX2 void DecibelsAvx2(const double* power, double* out, int count) {
@@ -289,22 +345,7 @@ FGT_AVX2 void DecibelsAvx2(const double* power, double* out, int count) {
     for (; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);
 }
 
-FGT_AVX2 void SmoothRowAvx2(double* values, int count) {
-    // Four means at a time: every value they read lies at or after the first
-    // one written, so nothing read is already replaced.
-    int k = 0;
-    const __m256d eighth = _mm256_set1_pd(0.125);
-    for (; k + 3 <= count - 9; k += 4) {
-        const double* v = values + k;
-        const __m256d s01 = _mm256_add_pd(_mm256_loadu_pd(v), _mm256_loadu_pd(v + 1));
-        const __m256d s23 = _mm256_add_pd(_mm256_loadu_pd(v + 2), _mm256_loadu_pd(v + 3));
-        const __m256d s45 = _mm256_add_pd(_mm256_loadu_pd(v + 4), _mm256_loadu_pd(v + 5));
-        const __m256d s67 = _mm256_add_pd(_mm256_loadu_pd(v + 6), _mm256_loadu_pd(v + 7));
-        const __m256d sum = _mm256_add_pd(_mm256_add_pd(s01, s23), _mm256_add_pd(s45, s67));
-        _mm256_storeu_pd(values + k, _mm256_mul_pd(sum, eighth));
-    }
-    if (k <= count - 9) SmoothRow(values + k, count - k);
-}
+FGT_AVX2 void SmoothRowAvx2(double* values, int count) { SmoothSpanAvx2(values, count, 0, count); }
 
 FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count, double lower, double upper) {
     const __m256d D = _mm256_set1_pd(lower);
@@ -345,6 +386,10 @@ void DecibelsAvx2(const double* power, double* out, int count) {
     for (int k = 0; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);
 }
 void SmoothRowAvx2(double* values, int count) { SmoothRow(values, count); }
+void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                   double* out, const RowImage* image) {
+    RowLevelsPortable(kernel, signal, points, count, out, image);
+}
 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count, double lower, double upper) {
     for (long i = 0; i < count; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
 }

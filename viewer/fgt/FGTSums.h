@@ -72,6 +72,25 @@ void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, con
 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out);
 
+// Where the grey pixels of a row's finished levels go (see LevelToPixel),
+// and the two levels of the mapping.
+struct RowImage {
+    uint32_t* pixels;
+    double lower;
+    double upper;
+};
+
+// The finished levels of one row: the values of RowValuesAvx2, their forward
+// 8-point mean (SmoothRowAvx2) and, with an `image`, their pixels
+// (BuildImageAvx2), done a stretch at a time while its values are still in
+// the cache. Values and pixels are the same bit for bit as those of the three
+// functions called one after the other over the whole row; the portable form
+// calls the portable functions so.
+void RowLevelsPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       int count, double* out, const RowImage* image);
+void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                   double* out, const RowImage* image);
+
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "FGTComputation.h"
+#include "FGTSums.h"
 #include "KWave.h"
 #include "Messages.h"
 #include "ProgressReporter.h"
@@ -72,9 +73,11 @@ bool FGTTransform::Calculate(const CKWave* wave, double P, double lower, double 
         const int end = static_cast<int>(static_cast<long long>(rows) * (slice + 1) / slices);
         long length = 0;
         for (int j = row; j < end; ++j) length += m_pRowLength[j];
+        // The pixels are mapped as the rows are computed.
+        const fgt::RowImage image{m_pPixels.get() + offset, lower, upper};
         if (end > row && !fgt::ComputeLevels(signal, end - row, m_pFrequency.get() + row,
                                              m_pSigmaT.get() + row, m_pRowLength.get() + row,
-                                             m_pLevel.get() + offset, fgt::BestSumPath(), kThreads)) {
+                                             m_pLevel.get() + offset, fgt::BestSumPath(), kThreads, &image)) {
             Reset();
             return false;
         }
@@ -82,7 +85,6 @@ bool FGTTransform::Calculate(const CKWave* wave, double P, double lower, double 
         row = end;
         if (progress != nullptr) progress->StepIt();
     }
-    BuildImage(lower, upper);
     return true;
 }
 
