@@ -452,20 +452,36 @@ TEST(FGTComputationVectors, DecibelsAgreeWithLog10) {
     std::vector<double> power;
     for (int i = 0; i < 20000; ++i) power.push_back(std::pow(10.0, exponent(random)));
     // Around 1 and the halving point √2, the powers of two, and the special values.
+    // The halving points of both forms (√2, and 1.5 for AVX-512), on both sides.
     for (double p : {1.0, std::nextafter(1.0, 2.0), std::nextafter(1.0, 0.0), 1.4142135623730951,
-                     1.4142135623730950, 2.0, 0.5, 1024.0, 3.0, 0.999999, 1e-310, 0.0, -0.0, -1.0,
+                     1.4142135623730950, 1.5, std::nextafter(1.5, 0.0), 0.75, std::nextafter(0.75, 0.0),
+                     std::nextafter(2.0, 0.0), 2.0, 0.5, 1024.0, 3.0, 0.999999, 1e-310, 0.0, -0.0, -1.0,
                      std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
         power.push_back(p);
-    std::vector<double> out(power.size());
-    fgt::DecibelsAvx2(power.data(), out.data(), static_cast<int>(power.size()));
-    for (size_t i = 0; i < power.size(); ++i) {
-        const double expected = 10.0 * std::log10(power[i]);
-        if (std::isnan(expected)) {
-            EXPECT_TRUE(std::isnan(out[i])) << power[i];
-        } else if (std::isinf(expected)) {
-            EXPECT_EQ(out[i], expected) << power[i];
-        } else {
-            EXPECT_NEAR(out[i], expected, 1e-13 * std::max(1.0, std::fabs(expected))) << power[i];
+    // Mantissas over the whole of [1, 2) at several exponents.
+    for (int i = 0; i < 4096; ++i) power.push_back(std::ldexp(1.0 + i / 4096.0, i % 61 - 30));
+    using DecibelsFunction = void (*)(const double*, double*, int);
+    std::vector<DecibelsFunction> paths{&fgt::DecibelsAvx2};
+    if (fgt::Avx512Available()) paths.push_back(&fgt::DecibelsAvx512);
+    for (DecibelsFunction decibels : paths) {
+        // Counts that leave every tail length of the vectors.
+        for (int drop = 0; drop < 8; ++drop) {
+            const int count = static_cast<int>(power.size()) - drop;
+            std::vector<double> out(power.size(), 777.0);
+            decibels(power.data(), out.data(), count);
+            for (int i = 0; i < count; ++i) {
+                const double expected = 10.0 * std::log10(power[static_cast<size_t>(i)]);
+                const double got = out[static_cast<size_t>(i)];
+                if (std::isnan(expected)) {
+                    ASSERT_TRUE(std::isnan(got)) << power[static_cast<size_t>(i)];
+                } else if (std::isinf(expected)) {
+                    ASSERT_EQ(got, expected) << power[static_cast<size_t>(i)];
+                } else {
+                    ASSERT_NEAR(got, expected, 1e-13 * std::max(1.0, std::fabs(expected)))
+                        << power[static_cast<size_t>(i)];
+                }
+            }
+            for (size_t i = static_cast<size_t>(count); i < out.size(); ++i) ASSERT_EQ(out[i], 777.0);
         }
     }
 }

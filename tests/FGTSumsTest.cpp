@@ -55,11 +55,11 @@ struct RowFixture {
     fgt::RealSignal signal{};
 
     RowFixture(long n, int e, double frADC, double frequency, double sigmaT, std::mt19937& random)
-        : nSamples(n), E(e), folded((e + 3) / 4 * 4), pad(folded + e) {
+        : nSamples(n), E(e), folded((e + 3) / 4 * 4), pad(folded + e + 15) {
         std::uniform_real_distribution<double> value(-1.0, 1.0);
         x.resize(static_cast<size_t>(nSamples + 2 * pad));
         for (double& v : x) v = value(random);
-        // The loops read sample n - E .. n + folded - 1 forward and
+        // The loops read sample n - E .. n + folded + 14 forward and
         // n - folded + 1 .. n backward for every point n in 0 .. N.
         reversed.resize(x.size());
         for (size_t i = 0; i < x.size(); ++i) reversed[i] = x[x.size() - 1 - i];

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FGTSums.h"
+#include "MemoryPrefault.h"
 
 namespace fgt {
 
@@ -25,8 +26,9 @@ namespace {
 double TwoPi() { return 8.0 * std::atan(1.0); }
 
 // Zero values after the copied real parts: a kernel padded to a multiple of
-// four taps reads up to three values past its last real tap.
-constexpr long kRealPadding = 8;
+// four taps reads up to three values past its last real tap, and sums taken
+// at every sample of a group of sixteen up to fifteen past the last point.
+constexpr long kRealPadding = 20;
 
 long RoundUpToFour(long n) { return (n + 3) / 4 * 4; }
 
@@ -276,6 +278,15 @@ bool Avx2Available() {
 #endif
 }
 
+bool Avx512Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return Avx2Available() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+#else
+    return false;
+#endif
+}
+
 SumPath BestSumPath() { return Avx2Available() ? SumPath::Avx2 : SumPath::Portable; }
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
@@ -305,6 +316,11 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
         for (int j = nextRow.fetch_add(1); j < nRows && !failed; j = nextRow.fetch_add(1)) {
             if (rowLength[j] <= 0) continue;
             const long at = offset[static_cast<size_t>(j)];
+            // Fresh arrays: the row's pages are mapped in one call each.
+            platform::PrefaultForWriting(levels + at, static_cast<size_t>(rowLength[j]) * sizeof(double));
+            if (image != nullptr)
+                platform::PrefaultForWriting(image->pixels + at,
+                                             static_cast<size_t>(rowLength[j]) * sizeof(uint32_t));
             RowImage rowImage{};
             if (image != nullptr) rowImage = RowImage{image->pixels + at, image->lower, image->upper};
             ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j], levels + at,

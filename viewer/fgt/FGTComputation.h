@@ -90,6 +90,9 @@ uint32_t LevelToPixel(double level, double lower, double upper);
 // or AVX2/FMA vectors where the processor has them.
 enum class SumPath { Portable, Avx2 };
 bool Avx2Available();
+// Whether the processor has the AVX-512 instructions that the logarithms of
+// the AVX2 path use when they are there.
+bool Avx512Available();
 // The fastest path this processor runs.
 SumPath BestSumPath();
 

@@ -21,6 +21,14 @@ constexpr int kPointsPerBlock = 4;
 // stretch stay in the first-level cache until their logarithms are taken.
 constexpr int kStretch = 256;
 static_assert(kStretch % kPointsPerBlock == 0, "stretches hold whole blocks");
+// Rows whose points lie at most kDenseStep samples apart and whose kernels
+// have at most kDenseTaps taps a side take their powers at every sample,
+// kDenseGroup neighbouring samples at a time, at most kDenseSpan for a stretch.
+constexpr double kDenseStep = 2.0;
+constexpr int kDenseTaps = 24;
+constexpr int kDenseGroup = 16;
+constexpr int kDenseSpan = 1024;
+static_assert(kDenseSpan % kDenseGroup == 0, "the span holds whole groups");
 
 }  // namespace
 
@@ -237,6 +245,183 @@ FGT_AVX2 int SmoothSpanAvx2(double* values, int count, int from, int available) 
     return count;
 }
 
+// The times of the points of the next stretch, a chain of additions, found a
+// few at a time between the sums of the current stretch so that the chain's
+// latency hides behind them.
+struct TimeChain {
+    double t;
+    double sigmaT;
+    double* next;
+    int filled;
+    int count;
+
+    void Advance(int steps) {
+        for (const int upto = std::min(filled + steps, count); filled < upto; ++filled) {
+            next[filled] = t;
+            t = t + sigmaT;
+        }
+    }
+};
+
+// 10·log10 of `count` powers, in place; with a `chain`, four of its times
+// are found with every four logarithms.
+FGT_AVX2 void DecibelsInPlace(double* power, int count, TimeChain* chain) {
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        if (chain != nullptr) chain->Advance(4);
+        _mm256_storeu_pd(power + k, Decibels4(_mm256_loadu_pd(power + k)));
+    }
+    for (; k < count; ++k) power[k] = 10.0 * std::log10(power[k]);
+}
+
+#define FGT_AVX512 __attribute__((target("avx512f,avx512dq,avx2,fma")))
+
+// 10·log10(p) for eight values with AVX-512: the exponent, and the mantissa
+// m in [0.75, 1.5), come from one instruction each; 1/(m + 1) from the
+// processor's 14-bit reciprocal and two Newton steps (2^-56); ln m =
+// 2·atanh(s), s = (m - 1)/(m + 1), |s| ≤ 0.2, summed to the term s^21 as
+// in Decibels4. Zero, subnormal, negative, infinite and NaN lanes take the
+// scalar log10.
+FGT_AVX512 inline __m512d Decibels8(__m512d p) {
+    if (_mm512_fpclass_pd_mask(p, 0xFF) != 0) {
+        alignas(64) double v[8];
+        _mm512_store_pd(v, p);
+        for (double& x : v) x = 10.0 * std::log10(x);
+        return _mm512_load_pd(v);
+    }
+    const __m512d one = _mm512_set1_pd(1.0);
+    // The masked forms with every lane set: the plain ones start from an
+    // undefined register, which the compiler takes for an uninitialised read.
+    const __mmask8 all = 0xFF;
+    const __m512d m = _mm512_mask_getmant_pd(p, all, p, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero);
+    __m512d e = _mm512_mask_getexp_pd(p, all, p);
+    // A mantissa of 1.5 .. 2 comes back halved: its exponent is one more.
+    e = _mm512_mask_add_pd(e, _mm512_cmp_pd_mask(m, one, _CMP_LT_OQ), e, one);
+    const __m512d d = _mm512_add_pd(m, one);
+    __m512d r = _mm512_mask_rcp14_pd(d, all, d);
+    r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
+    r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
+    const __m512d s = _mm512_mul_pd(_mm512_sub_pd(m, one), r);
+    const __m512d z = _mm512_mul_pd(s, s);
+    __m512d series = _mm512_set1_pd(1.0 / 21.0);
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 19.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 17.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 15.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 13.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 11.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 9.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 7.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 5.0));
+    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 3.0));
+    const __m512d twoS = _mm512_add_pd(s, s);
+    const __m512d lnM = _mm512_fmadd_pd(_mm512_mul_pd(twoS, z), series, twoS);
+    const __m512d ln2High = _mm512_set1_pd(6.93147180369123816490e-01);
+    const __m512d ln2Low = _mm512_set1_pd(1.90821492927058770002e-10);
+    const __m512d lnP = _mm512_add_pd(_mm512_mul_pd(e, ln2High), _mm512_fmadd_pd(e, ln2Low, lnM));
+    return _mm512_mul_pd(lnP, _mm512_set1_pd(4.34294481903251827651));
+}
+
+// DecibelsInPlace eight at a time.
+FGT_AVX512 void DecibelsInPlaceAvx512(double* power, int count, TimeChain* chain) {
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        if (chain != nullptr) chain->Advance(8);
+        _mm512_storeu_pd(power + k, Decibels8(_mm512_loadu_pd(power + k)));
+    }
+    for (; k < count; ++k) power[k] = 10.0 * std::log10(power[k]);
+}
+
+// The powers A² + B² of the `n` points of a stretch at `samples`, four
+// points at a time, each sharing the loads of the kernel.
+FGT_AVX2 void SparsePowers(const FoldedKernel& kernel, const RealSignal& signal, const int* samples, int n,
+                           double* power, TimeChain& chain) {
+    const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
+    const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
+    const double* fc = kernel.foldedCos;
+    const double* fs = kernel.foldedSin;
+    const int folded = kernel.folded;
+    const int E = kernel.E;
+    for (int k = 0; k < n; k += kPointsPerBlock) {
+        chain.Advance(kPointsPerBlock);
+        const int n0 = samples[k];
+        const int n1 = samples[std::min(k + 1, n - 1)];
+        const int n2 = samples[std::min(k + 2, n - 1)];
+        const int n3 = samples[std::min(k + 3, n - 1)];
+        const double* f0 = signal.forward + n0;
+        const double* f1 = signal.forward + n1;
+        const double* f2 = signal.forward + n2;
+        const double* f3 = signal.forward + n3;
+        const double* r0 = signal.backward - n0;
+        const double* r1 = signal.backward - n1;
+        const double* r2 = signal.backward - n2;
+        const double* r3 = signal.backward - n3;
+        __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(),
+                a3 = _mm256_setzero_pd();
+        __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(),
+                b3 = _mm256_setzero_pd();
+        for (int q = 0; q < folded; q += 4) {
+            const __m256d c = _mm256_loadu_pd(fc + q);
+            const __m256d s = _mm256_loadu_pd(fs + q);
+            FoldPair(c, s, f0 + q, r0 + q, a0, b0);
+            FoldPair(c, s, f1 + q, r1 + q, a1, b1);
+            FoldPair(c, s, f2 + q, r2 + q, a2, b2);
+            FoldPair(c, s, f3 + q, r3 + q, a3, b3);
+        }
+        const __m256d edge = _mm256_setr_pd(f0[-E], f1[-E], f2[-E], f3[-E]);
+        const __m256d a = _mm256_fmadd_pd(edgeCos, edge, SumEachOfFour(a0, a1, a2, a3));
+        const __m256d b = _mm256_fmadd_pd(edgeSin, edge, SumEachOfFour(b0, b1, b2, b3));
+        const __m256d p = _mm256_fmadd_pd(a, a, _mm256_mul_pd(b, b));
+        if (k + kPointsPerBlock <= n) {
+            _mm256_storeu_pd(power + k, p);
+        } else {
+            alignas(32) double v[kPointsPerBlock];
+            _mm256_store_pd(v, p);
+            for (int i = 0; k + i < n; ++i) power[k + i] = v[i];
+        }
+    }
+}
+
+// The powers of the `n` points of a stretch at `samples` (in increasing
+// order, at most kDenseSpan samples from first to last), from the powers at
+// every sample between them: sixteen neighbouring samples at a time, the
+// taps in the lanes' order, so that nothing is added across lanes. Where
+// points lie about a sample apart or closer and the kernel is short, this
+// costs far less than summing at each point.
+FGT_AVX2 void DensePowers(const FoldedKernel& kernel, const double* forward, const int* samples, int n,
+                          double* power) {
+    alignas(32) double every[kDenseSpan];
+    const int base = samples[0];
+    const int groups = (samples[n - 1] - base + kDenseGroup) / kDenseGroup;
+    const int E = kernel.E;
+    const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
+    const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
+    for (int g = 0; g < groups; ++g) {
+        const double* x = forward + base + g * kDenseGroup;
+        const __m256d e0 = _mm256_loadu_pd(x - E);
+        const __m256d e1 = _mm256_loadu_pd(x + 4 - E);
+        const __m256d e2 = _mm256_loadu_pd(x + 8 - E);
+        const __m256d e3 = _mm256_loadu_pd(x + 12 - E);
+        __m256d a0 = _mm256_mul_pd(edgeCos, e0), a1 = _mm256_mul_pd(edgeCos, e1),
+                a2 = _mm256_mul_pd(edgeCos, e2), a3 = _mm256_mul_pd(edgeCos, e3);
+        __m256d b0 = _mm256_mul_pd(edgeSin, e0), b1 = _mm256_mul_pd(edgeSin, e1),
+                b2 = _mm256_mul_pd(edgeSin, e2), b3 = _mm256_mul_pd(edgeSin, e3);
+        for (int m = 0; m < E; ++m) {
+            const __m256d c = _mm256_broadcast_sd(kernel.foldedCos + m);
+            const __m256d s = _mm256_broadcast_sd(kernel.foldedSin + m);
+            FoldPair(c, s, x + m, x - m, a0, b0);
+            FoldPair(c, s, x + 4 + m, x + 4 - m, a1, b1);
+            FoldPair(c, s, x + 8 + m, x + 8 - m, a2, b2);
+            FoldPair(c, s, x + 12 + m, x + 12 - m, a3, b3);
+        }
+        double* p = every + g * kDenseGroup;
+        _mm256_store_pd(p, _mm256_fmadd_pd(a0, a0, _mm256_mul_pd(b0, b0)));
+        _mm256_store_pd(p + 4, _mm256_fmadd_pd(a1, a1, _mm256_mul_pd(b1, b1)));
+        _mm256_store_pd(p + 8, _mm256_fmadd_pd(a2, a2, _mm256_mul_pd(b2, b2)));
+        _mm256_store_pd(p + 12, _mm256_fmadd_pd(a3, a3, _mm256_mul_pd(b3, b3)));
+    }
+    for (int k = 0; k < n; ++k) power[k] = every[samples[k] - base];
+}
+
 // The sums of a row a stretch at a time, turned into dB. With `finish`, the
 // values that a stretch makes final are then smoothed and, with an `image`,
 // mapped to their pixels.
@@ -244,79 +429,34 @@ FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& sig
                                int count, double* out, bool finish, const RowImage* image) {
     int samples[kStretch];
     int finished = 0;
-    const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
-    const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
-    const double* fc = kernel.foldedCos;
-    const double* fs = kernel.foldedSin;
-    const int folded = kernel.folded;
-    const int E = kernel.E;
-    // The times of the points, a chain of additions, are found a stretch
-    // ahead, four with every block of sums, so that the chain's latency
-    // hides behind the sums.
+    const bool dense = points.sigmaT * points.frADC <= kDenseStep && kernel.E <= kDenseTaps;
+    const bool wide = Avx512Available();
     double times[2][kStretch];
     int current = 0;
-    double t = 0.0;
-    const int firstStretch = std::min(kStretch, count);
-    for (int k = 0; k < firstStretch; ++k) {
-        times[0][k] = t;
-        t = t + points.sigmaT;
-    }
+    TimeChain chain{0.0, points.sigmaT, times[0], 0, std::min(kStretch, count)};
+    chain.Advance(kStretch);
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
-        const int nNext = std::min(kStretch, std::max(0, count - first - kStretch));
-        double* next = times[current ^ 1];
-        int filled = 0;
         TimesToSamples(points, times[current], n, samples);
+        chain = TimeChain{chain.t, points.sigmaT, times[current ^ 1], 0,
+                          std::min(kStretch, std::max(0, count - first - kStretch))};
         double* power = out + first;
-        for (int k = 0; k < n; k += kPointsPerBlock) {
-            for (const int upto = std::min(filled + kPointsPerBlock, nNext); filled < upto; ++filled) {
-                next[filled] = t;
-                t = t + points.sigmaT;
-            }
-            const int n0 = samples[k];
-            const int n1 = samples[std::min(k + 1, n - 1)];
-            const int n2 = samples[std::min(k + 2, n - 1)];
-            const int n3 = samples[std::min(k + 3, n - 1)];
-            const double* f0 = signal.forward + n0;
-            const double* f1 = signal.forward + n1;
-            const double* f2 = signal.forward + n2;
-            const double* f3 = signal.forward + n3;
-            const double* r0 = signal.backward - n0;
-            const double* r1 = signal.backward - n1;
-            const double* r2 = signal.backward - n2;
-            const double* r3 = signal.backward - n3;
-            __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(),
-                    a3 = _mm256_setzero_pd();
-            __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(),
-                    b3 = _mm256_setzero_pd();
-            for (int q = 0; q < folded; q += 4) {
-                const __m256d c = _mm256_loadu_pd(fc + q);
-                const __m256d s = _mm256_loadu_pd(fs + q);
-                FoldPair(c, s, f0 + q, r0 + q, a0, b0);
-                FoldPair(c, s, f1 + q, r1 + q, a1, b1);
-                FoldPair(c, s, f2 + q, r2 + q, a2, b2);
-                FoldPair(c, s, f3 + q, r3 + q, a3, b3);
-            }
-            const __m256d edge = _mm256_setr_pd(f0[-E], f1[-E], f2[-E], f3[-E]);
-            const __m256d a = _mm256_fmadd_pd(edgeCos, edge, SumEachOfFour(a0, a1, a2, a3));
-            const __m256d b = _mm256_fmadd_pd(edgeSin, edge, SumEachOfFour(b0, b1, b2, b3));
-            const __m256d p = _mm256_fmadd_pd(a, a, _mm256_mul_pd(b, b));
-            if (k + kPointsPerBlock <= n) {
-                _mm256_storeu_pd(power + k, p);
-            } else {
-                alignas(32) double v[kPointsPerBlock];
-                _mm256_store_pd(v, p);
-                for (int i = 0; k + i < n; ++i) power[k + i] = v[i];
-            }
+        TimeChain* chainWithLogarithms = nullptr;
+        if (dense && samples[n - 1] - samples[0] < kDenseSpan) {
+            DensePowers(kernel, signal.forward, samples, n, power);
+            chainWithLogarithms = &chain;
+        } else {
+            SparsePowers(kernel, signal, samples, n, power, chain);
         }
-        for (; filled < nNext; ++filled) {
-            next[filled] = t;
-            t = t + points.sigmaT;
-        }
-        current ^= 1;
         // The logarithms of a whole stretch at once: independent of each
-        // other, they overlap in the pipeline.
-        DecibelsAvx2(power, power, n);
+        // other, they overlap in the pipeline (and with the chain, when the
+        // sums did not take it along).
+        if (wide)
+            DecibelsInPlaceAvx512(power, n, chainWithLogarithms);
+        else
+            DecibelsInPlace(power, n, chainWithLogarithms);
+        chain.Advance(kStretch);
+        current ^= 1;
         if (finish) {
             const int done = SmoothSpanAvx2(out, count, finished, first + n);
             if (image != nullptr)
@@ -340,9 +480,13 @@ FGT_AVX2 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal
 }
 
 FGT_AVX2 void DecibelsAvx2(const double* power, double* out, int count) {
-    int k = 0;
-    for (; k + 4 <= count; k += 4) _mm256_storeu_pd(out + k, Decibels4(_mm256_loadu_pd(power + k)));
-    for (; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);
+    if (out != power) std::copy(power, power + count, out);
+    DecibelsInPlace(out, count, nullptr);
+}
+
+FGT_AVX512 void DecibelsAvx512(const double* power, double* out, int count) {
+    if (out != power) std::copy(power, power + count, out);
+    DecibelsInPlaceAvx512(out, count, nullptr);
 }
 
 FGT_AVX2 void SmoothRowAvx2(double* values, int count) { SmoothSpanAvx2(values, count, 0, count); }
@@ -385,6 +529,7 @@ double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples
 void DecibelsAvx2(const double* power, double* out, int count) {
     for (int k = 0; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);
 }
+void DecibelsAvx512(const double* power, double* out, int count) { DecibelsAvx2(power, out, count); }
 void SmoothRowAvx2(double* values, int count) { SmoothRow(values, count); }
 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out, const RowImage* image) {

@@ -57,8 +57,9 @@ struct FoldedKernel {
 };
 
 // The real parts of the signal, x[n] = forward[n] = backward[-n]; for every
-// analysis point n, forward[n - E .. n + folded - 1] and
-// backward[-n .. -n + folded - 1] must be readable.
+// analysis point n, forward[n - E .. n + folded + 14] and
+// backward[-n .. -n + folded - 1] must be readable (where points lie close,
+// the sums are taken at every sample of groups of sixteen).
 struct RealSignal {
     const double* forward;
     const double* backward;
@@ -93,6 +94,10 @@ void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const R
 
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
+// The same eight at a time with AVX-512 (call only when Avx512Available() is
+// true); the sums of RowValuesAvx2 and RowLevelsAvx2 take their logarithms so
+// where the processor has it.
+void DecibelsAvx512(const double* power, double* out, int count);
 
 // The forward 8-point mean of a row in place (see SmoothRow).
 void SmoothRowAvx2(double* values, int count);
