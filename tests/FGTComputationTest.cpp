@@ -215,7 +215,7 @@ TEST(FGTComputationKernel, TapsFollowTheGaussianCosineAndSine) {
     const double sentinel = -777.0;
     std::vector<double> gauss(2 * guard + 1, sentinel), cosine(2 * guard + 1, sentinel),
         sine(2 * guard + 1, sentinel);
-    fgt::BuildKernel(fs, f, sigma, E, guard, gauss.data(), cosine.data(), sine.data());
+    fgt::BuildKernel(fs, f, sigma, -E, E, guard, gauss.data(), cosine.data(), sine.data());
     for (int m = -E; m < E; ++m) {
         const double time = m / fs;
         const size_t at = static_cast<size_t>(guard + m);

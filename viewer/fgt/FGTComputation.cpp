@@ -72,8 +72,21 @@ struct RealParts {
         reversed = TryAllocate<double>(stored + kRealPadding);
         if (!forward || !reversed) return false;
         const KCOMPLEX_KFLOAT* from = signal.first - S;
+        const size_t bytes = static_cast<size_t>(stored) * sizeof(double);
+        auto copyReversed = [this, from, stored, bytes] {
+            platform::PrefaultForWriting(reversed.get(), bytes);
+            for (long i = 0; i < stored; ++i) reversed[i] = from[stored - 1 - i].re;
+        };
+        // Both copies at once; without a second thread, one after the other.
+        std::thread helper;
+        try {
+            helper = std::thread(copyReversed);
+        } catch (const std::system_error&) {
+            copyReversed();
+        }
+        platform::PrefaultForWriting(forward.get(), bytes);
         for (long i = 0; i < stored; ++i) forward[i] = from[i].re;
-        for (long i = 0; i < stored; ++i) reversed[i] = from[stored - 1 - i].re;
+        if (helper.joinable()) helper.join();
         std::fill(forward.get() + stored, forward.get() + stored + kRealPadding, 0.0);
         std::fill(reversed.get() + stored, reversed.get() + stored + kRealPadding, 0.0);
         // Sample n is forward[S + n] and reversed[stored - 1 - S - n].
@@ -94,7 +107,10 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
         return;
     }
     const int S = signal.guard;
-    BuildKernel(signal.frADC, frequency, sigmaT, E, S, work.m_pGauss.get(), work.m_pCos.get(),
+    // Only the taps the folded sums use: 0 .. E-1, and -E, which has no partner.
+    BuildKernel(signal.frADC, frequency, sigmaT, 0, E, S, work.m_pGauss.get(), work.m_pCos.get(),
+                work.m_pSin.get());
+    BuildKernel(signal.frADC, frequency, sigmaT, -E, -E + 1, S, work.m_pGauss.get(), work.m_pCos.get(),
                 work.m_pSin.get());
     // The Gaussian and the cosine are even in the tap, the sine odd: the
     // taps m and -m share the products of tap m. Tap 0 meets itself, so its
@@ -206,12 +222,12 @@ std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     return text;
 }
 
-void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard, double* gauss,
+void BuildKernel(double frADC, double frequency, double sigmaT, int first, int end, int guard, double* gauss,
                  double* cosine, double* sine) {
     const double twoPi = TwoPi();
     const double omega = twoPi * frequency;
     const double norm = 1.0 / (sigmaT * twoPi);
-    for (int m = -E; m < E; ++m) {
+    for (int m = first; m < end; ++m) {
         const double u = m / frADC / sigmaT;
         gauss[guard + m] = std::exp(-0.5 * (u * u)) * norm;
         cosine[guard + m] = std::cos(omega * m / frADC);

@@ -67,9 +67,10 @@ double AvailableBytes();
 std::string MemoryRefusalText(double requiredBytes, double availableBytes);
 
 // Kernel of one row into arrays of 2·guard + 1 doubles, tap m at guard + m, for
-// m = -E .. E-1: gauss[m] = exp(-0.5·(m/Fs/σ)²)/(σ·2π), cosine[m] = cos(2πf·m/Fs),
-// sine[m] = sin(2πf·m/Fs). Entries outside the taps are left unchanged.
-void BuildKernel(double frADC, double frequency, double sigmaT, int E, int guard, double* gauss,
+// m = first .. end-1 (the whole kernel is -E .. E-1): gauss[m] =
+// exp(-0.5·(m/Fs/σ)²)/(σ·2π), cosine[m] = cos(2πf·m/Fs), sine[m] =
+// sin(2πf·m/Fs). Entries outside the taps are left unchanged.
+void BuildKernel(double frADC, double frequency, double sigmaT, int first, int end, int guard, double* gauss,
                  double* cosine, double* sine);
 
 // Sample numbers of the `count` analysis points of a row: the time starts at
