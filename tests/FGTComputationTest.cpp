@@ -121,6 +121,7 @@ void ExpectClose(const std::vector<double>& actual, const std::vector<double>& e
 std::vector<fgt::SumPath> PathsToTest() {
     std::vector<fgt::SumPath> paths{fgt::SumPath::Portable};
     if (fgt::Avx2Available()) paths.push_back(fgt::SumPath::Avx2);
+    if (fgt::Avx512Available()) paths.push_back(fgt::SumPath::Avx512);
     return paths;
 }
 

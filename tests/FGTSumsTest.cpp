@@ -108,6 +108,7 @@ using RowFunction = void (*)(const fgt::FoldedKernel&, const fgt::RealSignal&, c
 std::vector<RowFunction> RowsToTest() {
     std::vector<RowFunction> paths{&fgt::RowValuesPortable};
     if (fgt::Avx2Available()) paths.push_back(&fgt::RowValuesAvx2);
+    if (fgt::Avx512Available()) paths.push_back(&fgt::RowValuesAvx512);
     return paths;
 }
 
@@ -154,6 +155,62 @@ TEST(FGTSumsPoints, BothFormsGiveTheNearestSamples) {
     std::vector<int> analysis(300);
     fgt::AnalysisPoints(44100.0, 0.7 / 44100.0, 300, 441000, analysis.data());
     EXPECT_EQ(analysis, DirectPoints(44100.0, 0.7 / 44100.0, 441000, 0.0, 300));
+}
+
+TEST(FGTSumsPoints, TimesAreTheChainOfAdditionsBitForBit) {
+    // The chain itself, one rounded addition after another.
+    auto chain = [](double t, double sigmaT, int count, std::vector<double>& times) {
+        times.clear();
+        for (int k = 0; k < count; ++k) {
+            times.push_back(t);
+            t = t + sigmaT;
+        }
+        return t;
+    };
+    auto check = [&](double t0, double sigmaT, int count) {
+        std::vector<double> expected;
+        const double expectedEnd = chain(t0, sigmaT, count, expected);
+        std::vector<double> got(static_cast<size_t>(count) + 1, -7.0);
+        // In pieces of odd lengths, each going on from the time the last returned.
+        double t = t0;
+        for (int first = 0, piece = 1; first < count; first += piece, piece = piece * 3 + 1)
+            t = fgt::NextTimes(t, sigmaT, std::min(piece, count - first), got.data() + first);
+        auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+        for (int k = 0; k < count; ++k)
+            ASSERT_TRUE(same(got[static_cast<size_t>(k)], expected[static_cast<size_t>(k)]))
+                << "t0 " << t0 << " sigma " << sigmaT << " point " << k << ": " << got[static_cast<size_t>(k)]
+                << " instead of " << expected[static_cast<size_t>(k)];
+        EXPECT_EQ(got.back(), -7.0) << "written past the end";
+        EXPECT_TRUE(same(t, expectedEnd)) << "t0 " << t0 << " sigma " << sigmaT;
+    };
+    // The steps of every row of the grid at a few P, over many binades.
+    for (double P : {0.01, 0.7, 2.0, 68.75, 1000000.0})
+        for (int row = 0; row < 549; row += 7) check(0.0, fgt::RowSigmaT(P, fgt::RowFrequency(row)), 20000);
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-40, 2);
+    for (int i = 0; i < 300; ++i) {
+        const double sigmaT = std::ldexp(mantissa(random), exponent(random));
+        check(0.0, sigmaT, 3000);
+        check(std::ldexp(mantissa(random), exponent(random) + 10), sigmaT, 3000);
+    }
+    // A remainder of exactly half a unit, whose roundings to even alternate;
+    // steps below half a unit, which leave the time where it is; a time just
+    // below a power of two; tiny, subnormal, zero and non-finite values.
+    const double unit = std::ldexp(1.0, -52);  // the unit of [1, 2)
+    check(1.0, 3.5 * unit, 5000);
+    check(1.0 + unit, 3.5 * unit, 5000);
+    check(1.0, 1000.5 * unit, 5000);
+    check(1.5, 0.4 * unit, 5000);
+    check(1.5, 0.5 * unit, 5000);
+    check(std::nextafter(2.0, 0.0), 0.75 * unit, 5000);
+    check(2.0 - 10 * unit, 1.5 * unit, 5000);
+    check(0.0, 1e-310, 100);
+    check(1e-300, 1e-300, 100);
+    check(0.0, 0.0, 10);
+    check(0.0, std::numeric_limits<double>::infinity(), 5);
+    check(0.0, std::numeric_limits<double>::quiet_NaN(), 5);
+    check(1.0, -0.01, 300);
 }
 
 TEST(FGTSumsRow, FoldedSumsMatchTheWholeKernelOnRandomInput) {

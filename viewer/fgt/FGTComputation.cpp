@@ -130,7 +130,9 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
     const FoldedKernel kernel{fc, fs, folded, E, edge * work.m_pCos[S - E], edge * work.m_pSin[S - E]};
 
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    if (path == SumPath::Avx2)
+    if (path == SumPath::Avx512)
+        RowLevelsAvx512(kernel, real, points, length, out, image);
+    else if (path == SumPath::Avx2)
         RowLevelsAvx2(kernel, real, points, length, out, image);
     else
         RowLevelsPortable(kernel, real, points, length, out, image);
@@ -258,11 +260,22 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     return grey * 65793u;
 }
 
+namespace {
+
+// The widest path up to `path` that this processor runs.
+SumPath Available(SumPath path) {
+    if (path == SumPath::Avx512 && !Avx512Available()) path = SumPath::Avx2;
+    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+    return path;
+}
+
+}  // namespace
+
 void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, SumPath path,
                 int threads) {
-    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+    path = Available(path);
     auto part = [=](long begin, long end) {
-        if (path == SumPath::Avx2)
+        if (path != SumPath::Portable)
             BuildImageAvx2(levels + begin, pixels + begin, end - begin, lower, upper);
         else
             for (long i = begin; i < end; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
@@ -303,13 +316,13 @@ bool Avx512Available() {
 #endif
 }
 
-SumPath BestSumPath() { return Avx2Available() ? SumPath::Avx2 : SumPath::Portable; }
+SumPath BestSumPath() { return Available(SumPath::Avx512); }
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
                    const int* rowLength, double* levels, SumPath path, int threads, const RowImage* image) {
     if (nRows <= 0) return true;
     if (!signal.first || signal.nSamples < 0 || signal.guard < 1) return false;
-    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+    path = Available(path);
 
     std::vector<long> offset(static_cast<size_t>(nRows));
     long sum = 0;

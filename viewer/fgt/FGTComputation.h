@@ -89,10 +89,10 @@ uint32_t LevelToPixel(double level, double lower, double upper);
 
 // How the inner loops run: plain C++ with several independent accumulators,
 // or AVX2/FMA vectors where the processor has them.
-enum class SumPath { Portable, Avx2 };
+enum class SumPath { Portable, Avx2, Avx512 };
 bool Avx2Available();
-// Whether the processor has the AVX-512 instructions that the logarithms of
-// the AVX2 path use when they are there.
+// Whether the processor has the AVX-512 instructions of the Avx512 path
+// (which runs the AVX2 loops where wider vectors gain nothing).
 bool Avx512Available();
 // The fastest path this processor runs.
 SumPath BestSumPath();

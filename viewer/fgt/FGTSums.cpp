@@ -40,6 +40,47 @@ double NextPoints(const RowPoints& points, double t, int count, int* samples) {
     return t;
 }
 
+double NextTimes(double t, double sigmaT, int count, double* times) {
+    // Below this the unit in the last place of a time is no normal number.
+    constexpr double kSmallest = 0x1p-960;
+    int k = 0;
+    while (k < count) {
+        const double next = t + sigmaT;
+        int exponent = 0;
+        std::frexp(t, &exponent);
+        const double top = std::ldexp(1.0, exponent);  // t lies in [top/2, top)
+        const double unit = std::ldexp(1.0, exponent - 53);
+        const double units = sigmaT / unit;
+        // One addition at a time: odd times and steps, a sum that leaves the
+        // binade, and a step whose remainder is exactly half a unit (rounding
+        // to even then alternates).
+        if (!(t >= kSmallest) || !std::isfinite(t) || !(sigmaT > 0.0) || !std::isfinite(sigmaT) ||
+            next > top || units - std::floor(units) == 0.5) {
+            times[k++] = t;
+            t = next;
+            continue;
+        }
+        // Every sum within the binade adds the same multiple of the unit:
+        // t_j = t + j·δ, exact, as long as j·δ ≤ top - t (exact too).
+        const double delta = next - t;
+        const double room = top - t;
+        const int left = count - k;
+        int steps = left;  // valid steps from t, as far as they are needed
+        if (delta > 0.0) {
+            const double estimate = std::floor(room / delta);
+            steps = estimate < left ? static_cast<int>(estimate) : left;
+            while (steps < left && (steps + 1) * delta <= room) ++steps;
+            while (steps > 0 && steps * delta > room) --steps;
+        }
+        const int run = std::min(left, steps + 1);
+        double* out = times + k;
+        for (int i = 0; i < run; ++i) out[i] = t + i * delta;
+        k += run;
+        t = run <= steps ? t + run * delta : (t + steps * delta) + sigmaT;
+    }
+    return t;
+}
+
 void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                        int count, double* out) {
     int samples[kStretch];
@@ -206,15 +247,11 @@ FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times
 }  // namespace
 
 FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
-    // The times are a chain of additions and stay scalar.
     constexpr int kChunk = 64;
     double times[kChunk];
     for (int first = 0; first < count; first += kChunk) {
         const int n = std::min(kChunk, count - first);
-        for (int k = 0; k < n; ++k) {
-            times[k] = t;
-            t = t + points.sigmaT;
-        }
+        t = NextTimes(t, points.sigmaT, n, times);
         TimesToSamples(points, times, n, samples + first);
     }
     return t;
@@ -245,32 +282,10 @@ FGT_AVX2 int SmoothSpanAvx2(double* values, int count, int from, int available) 
     return count;
 }
 
-// The times of the points of the next stretch, a chain of additions, found a
-// few at a time between the sums of the current stretch so that the chain's
-// latency hides behind them.
-struct TimeChain {
-    double t;
-    double sigmaT;
-    double* next;
-    int filled;
-    int count;
-
-    void Advance(int steps) {
-        for (const int upto = std::min(filled + steps, count); filled < upto; ++filled) {
-            next[filled] = t;
-            t = t + sigmaT;
-        }
-    }
-};
-
-// 10·log10 of `count` powers, in place; with a `chain`, four of its times
-// are found with every four logarithms.
-FGT_AVX2 void DecibelsInPlace(double* power, int count, TimeChain* chain) {
+// 10·log10 of `count` powers, in place.
+FGT_AVX2 void DecibelsInPlace(double* power, int count) {
     int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        if (chain != nullptr) chain->Advance(4);
-        _mm256_storeu_pd(power + k, Decibels4(_mm256_loadu_pd(power + k)));
-    }
+    for (; k + 4 <= count; k += 4) _mm256_storeu_pd(power + k, Decibels4(_mm256_loadu_pd(power + k)));
     for (; k < count; ++k) power[k] = 10.0 * std::log10(power[k]);
 }
 
@@ -322,19 +337,16 @@ FGT_AVX512 inline __m512d Decibels8(__m512d p) {
 }
 
 // DecibelsInPlace eight at a time.
-FGT_AVX512 void DecibelsInPlaceAvx512(double* power, int count, TimeChain* chain) {
+FGT_AVX512 void DecibelsInPlaceAvx512(double* power, int count) {
     int k = 0;
-    for (; k + 8 <= count; k += 8) {
-        if (chain != nullptr) chain->Advance(8);
-        _mm512_storeu_pd(power + k, Decibels8(_mm512_loadu_pd(power + k)));
-    }
+    for (; k + 8 <= count; k += 8) _mm512_storeu_pd(power + k, Decibels8(_mm512_loadu_pd(power + k)));
     for (; k < count; ++k) power[k] = 10.0 * std::log10(power[k]);
 }
 
 // The powers A² + B² of the `n` points of a stretch at `samples`, four
 // points at a time, each sharing the loads of the kernel.
 FGT_AVX2 void SparsePowers(const FoldedKernel& kernel, const RealSignal& signal, const int* samples, int n,
-                           double* power, TimeChain& chain) {
+                           double* power) {
     const __m256d edgeCos = _mm256_set1_pd(kernel.edgeCos);
     const __m256d edgeSin = _mm256_set1_pd(kernel.edgeSin);
     const double* fc = kernel.foldedCos;
@@ -342,7 +354,6 @@ FGT_AVX2 void SparsePowers(const FoldedKernel& kernel, const RealSignal& signal,
     const int folded = kernel.folded;
     const int E = kernel.E;
     for (int k = 0; k < n; k += kPointsPerBlock) {
-        chain.Advance(kPointsPerBlock);
         const int n0 = samples[k];
         const int n1 = samples[std::min(k + 1, n - 1)];
         const int n2 = samples[std::min(k + 2, n - 1)];
@@ -425,38 +436,30 @@ FGT_AVX2 void DensePowers(const FoldedKernel& kernel, const double* forward, con
 // The sums of a row a stretch at a time, turned into dB. With `finish`, the
 // values that a stretch makes final are then smoothed and, with an `image`,
 // mapped to their pixels.
+// With `wide`, the logarithms take AVX-512 vectors (in the sums, wider
+// vectors gain nothing: their loads cross more cache lines).
 FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
-                               int count, double* out, bool finish, const RowImage* image) {
+                               int count, double* out, bool finish, const RowImage* image, bool wide) {
     int samples[kStretch];
     int finished = 0;
     const bool dense = points.sigmaT * points.frADC <= kDenseStep && kernel.E <= kDenseTaps;
-    const bool wide = Avx512Available();
-    double times[2][kStretch];
-    int current = 0;
-    TimeChain chain{0.0, points.sigmaT, times[0], 0, std::min(kStretch, count)};
-    chain.Advance(kStretch);
+    double times[kStretch];
+    double t = 0.0;
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
-        TimesToSamples(points, times[current], n, samples);
-        chain = TimeChain{chain.t, points.sigmaT, times[current ^ 1], 0,
-                          std::min(kStretch, std::max(0, count - first - kStretch))};
+        t = NextTimes(t, points.sigmaT, n, times);
+        TimesToSamples(points, times, n, samples);
         double* power = out + first;
-        TimeChain* chainWithLogarithms = nullptr;
-        if (dense && samples[n - 1] - samples[0] < kDenseSpan) {
+        if (dense && samples[n - 1] - samples[0] < kDenseSpan)
             DensePowers(kernel, signal.forward, samples, n, power);
-            chainWithLogarithms = &chain;
-        } else {
-            SparsePowers(kernel, signal, samples, n, power, chain);
-        }
-        // The logarithms of a whole stretch at once: independent of each
-        // other, they overlap in the pipeline (and with the chain, when the
-        // sums did not take it along).
-        if (wide)
-            DecibelsInPlaceAvx512(power, n, chainWithLogarithms);
         else
-            DecibelsInPlace(power, n, chainWithLogarithms);
-        chain.Advance(kStretch);
-        current ^= 1;
+            SparsePowers(kernel, signal, samples, n, power);
+        // The logarithms of a whole stretch at once: independent of each
+        // other, they overlap in the pipeline.
+        if (wide)
+            DecibelsInPlaceAvx512(power, n);
+        else
+            DecibelsInPlace(power, n);
         if (finish) {
             const int done = SmoothSpanAvx2(out, count, finished, first + n);
             if (image != nullptr)
@@ -471,22 +474,32 @@ FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& sig
 
 FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                             int count, double* out) {
-    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr);
+    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr, false);
 }
 
 FGT_AVX2 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                             int count, double* out, const RowImage* image) {
-    RowStretchesAvx2(kernel, signal, points, count, out, true, image);
+    RowStretchesAvx2(kernel, signal, points, count, out, true, image, false);
+}
+
+FGT_AVX512 void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                                int count, double* out) {
+    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr, true);
+}
+
+FGT_AVX512 void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                                int count, double* out, const RowImage* image) {
+    RowStretchesAvx2(kernel, signal, points, count, out, true, image, true);
 }
 
 FGT_AVX2 void DecibelsAvx2(const double* power, double* out, int count) {
     if (out != power) std::copy(power, power + count, out);
-    DecibelsInPlace(out, count, nullptr);
+    DecibelsInPlace(out, count);
 }
 
 FGT_AVX512 void DecibelsAvx512(const double* power, double* out, int count) {
     if (out != power) std::copy(power, power + count, out);
-    DecibelsInPlaceAvx512(out, count, nullptr);
+    DecibelsInPlaceAvx512(out, count);
 }
 
 FGT_AVX2 void SmoothRowAvx2(double* values, int count) { SmoothSpanAvx2(values, count, 0, count); }
@@ -533,6 +546,14 @@ void DecibelsAvx512(const double* power, double* out, int count) { DecibelsAvx2(
 void SmoothRowAvx2(double* values, int count) { SmoothRow(values, count); }
 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out, const RowImage* image) {
+    RowLevelsPortable(kernel, signal, points, count, out, image);
+}
+void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                     double* out) {
+    RowValuesPortable(kernel, signal, points, count, out);
+}
+void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                     double* out, const RowImage* image) {
     RowLevelsPortable(kernel, signal, points, count, out, image);
 }
 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count, double lower, double upper) {

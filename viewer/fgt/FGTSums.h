@@ -1,5 +1,6 @@
 // The inner loops of the FGT, in a portable form and with AVX2/FMA vectors
-// (call those only when Avx2Available() is true): the two sums of the
+// (call those only when Avx2Available() is true), the logarithms also with
+// AVX-512 ones: the two sums of the
 // Gaussian-windowed cosine and sine with the real parts of the signal for
 // the analysis points of one row, turned into dB; the forward 8-point mean of
 // a row; the grey image of the levels. Both forms give the same values to
@@ -34,6 +35,13 @@ struct RowPoints {
     double sigmaT;
     long nSamples;
 };
+
+// The times of `count` consecutive analysis points, the first at `t`, each
+// the rounded sum of the one before and sigmaT, exactly as the chain of
+// additions gives them; returns the time after the last. Within a binade
+// every such sum adds the same multiple of the binade's unit in the last
+// place, so runs of times are found without the chain's latency.
+double NextTimes(double t, double sigmaT, int count, double* times);
 
 // Sample numbers of `count` consecutive analysis points, the first at time
 // `t`; returns the time of the point after the last one. Starting from 0
@@ -72,6 +80,10 @@ void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, con
                        int count, double* out);
 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out);
+// The same with the logarithms in AVX-512 vectors (call only when
+// Avx512Available() is true).
+void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                     double* out);
 
 // Where the grey pixels of a row's finished levels go (see LevelToPixel),
 // and the two levels of the mapping.
@@ -91,12 +103,13 @@ void RowLevelsPortable(const FoldedKernel& kernel, const RealSignal& signal, con
                        int count, double* out, const RowImage* image);
 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out, const RowImage* image);
+void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
+                     double* out, const RowImage* image);
 
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
 // The same eight at a time with AVX-512 (call only when Avx512Available() is
-// true); the sums of RowValuesAvx2 and RowLevelsAvx2 take their logarithms so
-// where the processor has it.
+// true), as RowValuesAvx512 and RowLevelsAvx512 take them.
 void DecibelsAvx512(const double* power, double* out, int count);
 
 // The forward 8-point mean of a row in place (see SmoothRow).
