@@ -515,15 +515,26 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
     levels[5] = std::numeric_limits<double>::infinity();
     levels[6] = 0.0;
     levels[7] = 50.0;
-    for (const auto& [lower, upper] :
-         std::vector<std::pair<double, double>>{{0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}}) {
-        std::vector<uint32_t> expected(levels.size());
-        for (size_t i = 0; i < levels.size(); ++i) expected[i] = fgt::LevelToPixel(levels[i], lower, upper);
+    for (const auto& [lower, upper] : std::vector<std::pair<double, double>>{
+             {0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}, {0.1, 37.3}, {-3.7, 1e-9}, {-1e6, 1e6}}) {
+        // Levels whose grey quotient is a whole number or lies a few units
+        // in the last place from one, where the grey changes.
+        std::vector<double> edges;
+        for (int g = 0; g <= 256; ++g) {
+            const double level = upper - g * (upper - lower) / 255.0;
+            double near = level;
+            for (int step = 0; step < 4; ++step) near = std::nextafter(near, -1e300);
+            for (int step = 0; step < 9; ++step, near = std::nextafter(near, 1e300)) edges.push_back(near);
+        }
+        std::vector<double> all = levels;
+        all.insert(all.begin() + 9, edges.begin(), edges.end());
+        std::vector<uint32_t> expected(all.size());
+        for (size_t i = 0; i < all.size(); ++i) expected[i] = fgt::LevelToPixel(all[i], lower, upper);
         for (fgt::SumPath path : {fgt::SumPath::Portable, fgt::SumPath::Avx2}) {
             for (int threads : {1, 2}) {
-                std::vector<uint32_t> pixels(levels.size(), 0xDEADBEEF);
-                fgt::BuildImage(levels.data(), pixels.data(), static_cast<long>(levels.size()), lower, upper,
-                                path, threads);
+                std::vector<uint32_t> pixels(all.size(), 0xDEADBEEF);
+                fgt::BuildImage(all.data(), pixels.data(), static_cast<long>(all.size()), lower, upper, path,
+                                threads);
                 ASSERT_EQ(pixels, expected) << lower << "/" << upper << " threads " << threads;
             }
         }
