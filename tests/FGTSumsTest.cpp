@@ -157,6 +157,8 @@ TEST(FGTSumsPoints, BothFormsGiveTheNearestSamples) {
     EXPECT_EQ(analysis, DirectPoints(44100.0, 0.7 / 44100.0, 441000, 0.0, 300));
 }
 
+using TimesFunction = double (*)(double, double, int, double*);
+
 TEST(FGTSumsPoints, TimesAreTheChainOfAdditionsBitForBit) {
     // The chain itself, one rounded addition after another.
     auto chain = [](double t, double sigmaT, int count, std::vector<double>& times) {
@@ -170,18 +172,22 @@ TEST(FGTSumsPoints, TimesAreTheChainOfAdditionsBitForBit) {
     auto check = [&](double t0, double sigmaT, int count) {
         std::vector<double> expected;
         const double expectedEnd = chain(t0, sigmaT, count, expected);
-        std::vector<double> got(static_cast<size_t>(count) + 1, -7.0);
-        // In pieces of odd lengths, each going on from the time the last returned.
-        double t = t0;
-        for (int first = 0, piece = 1; first < count; first += piece, piece = piece * 3 + 1)
-            t = fgt::NextTimes(t, sigmaT, std::min(piece, count - first), got.data() + first);
-        auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
-        for (int k = 0; k < count; ++k)
-            ASSERT_TRUE(same(got[static_cast<size_t>(k)], expected[static_cast<size_t>(k)]))
-                << "t0 " << t0 << " sigma " << sigmaT << " point " << k << ": " << got[static_cast<size_t>(k)]
-                << " instead of " << expected[static_cast<size_t>(k)];
-        EXPECT_EQ(got.back(), -7.0) << "written past the end";
-        EXPECT_TRUE(same(t, expectedEnd)) << "t0 " << t0 << " sigma " << sigmaT;
+        std::vector<TimesFunction> forms{&fgt::NextTimes};
+        if (fgt::Avx2Available()) forms.push_back(&fgt::NextTimesAvx2);
+        for (TimesFunction times : forms) {
+            std::vector<double> got(static_cast<size_t>(count) + 1, -7.0);
+            // In pieces of odd lengths, each going on from the time the last returned.
+            double t = t0;
+            for (int first = 0, piece = 1; first < count; first += piece, piece = piece * 3 + 1)
+                t = times(t, sigmaT, std::min(piece, count - first), got.data() + first);
+            auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+            for (int k = 0; k < count; ++k)
+                ASSERT_TRUE(same(got[static_cast<size_t>(k)], expected[static_cast<size_t>(k)]))
+                    << "t0 " << t0 << " sigma " << sigmaT << " point " << k << ": "
+                    << got[static_cast<size_t>(k)] << " instead of " << expected[static_cast<size_t>(k)];
+            EXPECT_EQ(got.back(), -7.0) << "written past the end";
+            EXPECT_TRUE(same(t, expectedEnd)) << "t0 " << t0 << " sigma " << sigmaT;
+        }
     };
     // The steps of every row of the grid at a few P, over many binades.
     for (double P : {0.01, 0.7, 2.0, 68.75, 1000000.0})

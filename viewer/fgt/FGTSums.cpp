@@ -40,7 +40,18 @@ double NextPoints(const RowPoints& points, double t, int count, int* samples) {
     return t;
 }
 
-double NextTimes(double t, double sigmaT, int count, double* times) {
+namespace {
+
+// The times t + i·δ of a run, i = 0 .. count-1, each exact.
+using RunFill = void (*)(double t, double delta, int count, double* out);
+
+void FillRun(double t, double delta, int count, double* out) {
+    for (int i = 0; i < count; ++i) out[i] = t + i * delta;
+}
+
+// NextTimes, with the runs of times written by `fill`.
+template <RunFill fill>
+double NextTimesWith(double t, double sigmaT, int count, double* times) {
     // Below this the unit in the last place of a time is no normal number.
     constexpr double kSmallest = 0x1p-960;
     int k = 0;
@@ -73,12 +84,17 @@ double NextTimes(double t, double sigmaT, int count, double* times) {
             while (steps > 0 && steps * delta > room) --steps;
         }
         const int run = std::min(left, steps + 1);
-        double* out = times + k;
-        for (int i = 0; i < run; ++i) out[i] = t + i * delta;
+        fill(t, delta, run, times + k);
         k += run;
         t = run <= steps ? t + run * delta : (t + steps * delta) + sigmaT;
     }
     return t;
+}
+
+}  // namespace
+
+double NextTimes(double t, double sigmaT, int count, double* times) {
+    return NextTimesWith<FillRun>(t, sigmaT, count, times);
 }
 
 void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
@@ -246,12 +262,32 @@ FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times
 
 }  // namespace
 
+namespace {
+
+// FillRun four times at a time.
+FGT_AVX2 void FillRunAvx2(double t, double delta, int count, double* out) {
+    const __m256d start = _mm256_set1_pd(t);
+    const __m256d step = _mm256_set1_pd(delta);
+    const __m256d four = _mm256_set1_pd(4.0);
+    __m256d i = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    int k = 0;
+    for (; k + 4 <= count; k += 4, i = _mm256_add_pd(i, four))
+        _mm256_storeu_pd(out + k, _mm256_add_pd(start, _mm256_mul_pd(i, step)));
+    for (; k < count; ++k) out[k] = t + k * delta;
+}
+
+}  // namespace
+
+double NextTimesAvx2(double t, double sigmaT, int count, double* times) {
+    return NextTimesWith<FillRunAvx2>(t, sigmaT, count, times);
+}
+
 FGT_AVX2 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
     constexpr int kChunk = 64;
     double times[kChunk];
     for (int first = 0; first < count; first += kChunk) {
         const int n = std::min(kChunk, count - first);
-        t = NextTimes(t, points.sigmaT, n, times);
+        t = NextTimesAvx2(t, points.sigmaT, n, times);
         TimesToSamples(points, times, n, samples + first);
     }
     return t;
@@ -447,7 +483,7 @@ FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& sig
     double t = 0.0;
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
-        t = NextTimes(t, points.sigmaT, n, times);
+        t = NextTimesAvx2(t, points.sigmaT, n, times);
         TimesToSamples(points, times, n, samples);
         double* power = out + first;
         if (dense && samples[n - 1] - samples[0] < kDenseSpan)
@@ -538,6 +574,9 @@ void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const R
 }
 double NextPointsAvx2(const RowPoints& points, double t, int count, int* samples) {
     return NextPoints(points, t, count, samples);
+}
+double NextTimesAvx2(double t, double sigmaT, int count, double* times) {
+    return NextTimes(t, sigmaT, count, times);
 }
 void DecibelsAvx2(const double* power, double* out, int count) {
     for (int k = 0; k < count; ++k) out[k] = 10.0 * std::log10(power[k]);
