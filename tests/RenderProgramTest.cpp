@@ -4,6 +4,7 @@
 // watches. Checks exit codes, standard streams, the written PNG and that a
 // failure writes nothing and leaves no file behind.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QImage>
@@ -188,6 +189,12 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
         process.start(QStringLiteral(FONAVID_RENDER_PROGRAM),
                       {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
         ASSERT_TRUE(process.waitForStarted());
+        // The progress comes on standard error: wait for that channel, not
+        // for standard output, where nothing comes. The program's threads
+        // (made later, they inherit this) leave the processor to this test
+        // as soon as it wakes, so that it reads the FGT's start in time.
+        process.setReadChannel(QProcess::StandardError);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(process.processId()), 19);
         std::string err;
         while (err.find("Рассчитывается FGT") == std::string::npos && process.state() == QProcess::Running) {
             process.waitForReadyRead(1000);
