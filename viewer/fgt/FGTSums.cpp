@@ -21,11 +21,11 @@ constexpr int kPointsPerBlock = 4;
 // stretch stay in the first-level cache until their logarithms are taken.
 constexpr int kStretch = 256;
 static_assert(kStretch % kPointsPerBlock == 0, "stretches hold whole blocks");
-// Rows whose points lie at most kDenseStep samples apart and whose kernels
-// have at most kDenseTaps taps a side take their powers at every sample,
-// kDenseGroup neighbouring samples at a time, at most kDenseSpan for a stretch.
+// Rows whose points lie at most kDenseStep samples apart (and whose kernels
+// are then at most ten taps a side: E is five steps) take their powers at
+// every sample, kDenseGroup neighbouring samples at a time, at most
+// kDenseSpan for a stretch.
 constexpr double kDenseStep = 2.0;
-constexpr int kDenseTaps = 24;
 constexpr int kDenseGroup = 16;
 constexpr int kDenseSpan = 1024;
 static_assert(kDenseSpan % kDenseGroup == 0, "the span holds whole groups");
@@ -478,7 +478,7 @@ FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& sig
                                int count, double* out, bool finish, const RowImage* image, bool wide) {
     int samples[kStretch];
     int finished = 0;
-    const bool dense = points.sigmaT * points.frADC <= kDenseStep && kernel.E <= kDenseTaps;
+    const bool dense = points.sigmaT * points.frADC <= kDenseStep;
     double times[kStretch];
     double t = 0.0;
     for (int first = 0; first < count; first += kStretch) {

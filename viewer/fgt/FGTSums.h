@@ -1,10 +1,9 @@
 // The inner loops of the FGT, in a portable form and with AVX2/FMA vectors
 // (call those only when Avx2Available() is true), the logarithms also with
-// AVX-512 ones: the two sums of the
-// Gaussian-windowed cosine and sine with the real parts of the signal for
-// the analysis points of one row, turned into dB; the forward 8-point mean of
-// a row; the grey image of the levels. Both forms give the same values to
-// rounding (the image bit for bit).
+// AVX-512 ones: the two sums of the Gaussian-windowed cosine and sine with
+// the real parts of the signal for the analysis points of one row, turned
+// into dB; the forward 8-point mean of a row; the grey image of the levels.
+// All forms give the same values to rounding (the image bit for bit).
 //
 // The sums use the symmetry of the kernel: the Gaussian and the cosine are
 // even and the sine is odd in the tap m, so the taps m and -m share one
@@ -12,8 +11,11 @@
 // the tap -E has no partner (the kernel runs over -E .. E-1). The samples
 // before a point are read from a reversed copy of the signal, so that both
 // halves of the window are read forward. Four analysis points share every
-// load of the kernel; the points of a row are found first for a stretch of
-// them, the powers A² + B² written, then turned into dB in one pass.
+// load of the kernel. Where the points lie a sample or two apart and the
+// kernel is short (the top rows), the sums are taken at every sample instead,
+// sixteen neighbouring samples at a time, and the points pick theirs. A row
+// goes a stretch of points at a time: their times and samples, their powers
+// A² + B², then the logarithms, the means and the pixels of the stretch.
 #pragma once
 
 #include <cstdint>
