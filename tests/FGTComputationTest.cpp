@@ -516,7 +516,8 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
     levels[6] = 0.0;
     levels[7] = 50.0;
     for (const auto& [lower, upper] : std::vector<std::pair<double, double>>{
-             {0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}, {0.1, 37.3}, {-3.7, 1e-9}, {-1e6, 1e6}}) {
+             {0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}, {0.1, 37.3}, {-3.7, 1e-9}, {-1e6, 1e6},
+             {0, 1e-310}, {-1e300, 1e300}, {0, std::numeric_limits<double>::infinity()}}) {
         // Levels whose grey quotient is a whole number or lies a few units
         // in the last place from one, where the grey changes.
         std::vector<double> edges;
