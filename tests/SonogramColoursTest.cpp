@@ -150,3 +150,36 @@ TEST(SonogramColumnColours, BothInstructionSetsPaintWhatTheSingleLevelRulesGive)
         }
     }
 }
+
+TEST(SonogramColumnColours, RunsOfColumnsAreColouredAsEachAlone) {
+    // Runs of every width around the quads and tiles, of heights around the
+    // quads, in every mode and with both instruction sets: each pixel is the
+    // one the column gets alone, and nothing outside the run is written.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::mt19937_64 random(37);
+    std::uniform_real_distribution<double> level(-130.0, 10.0);
+    std::uniform_real_distribution<double> step(-0.003, 0.003);
+    for (int rows : {1, 3, 4, 7, 64, 66}) {
+        for (int columns : {1, 3, 4, 5, 8, 9, 16, 17, 23}) {
+            const int stride = columns + 3;
+            std::vector<double> levels(static_cast<size_t>(rows) * columns), steps(levels.size());
+            for (size_t i = 0; i < levels.size(); ++i) {
+                levels[i] = random() % 9 == 0 ? nan : level(random);
+                steps[i] = step(random);
+            }
+            for (int mode : {1, 2, 9}) {
+                for (bool vector : {false, true}) {
+                    std::vector<uint32_t> alone(static_cast<size_t>(rows) * stride, kSentinel);
+                    for (int c = 0; c < columns; ++c)
+                        sonogram::ColourColumnWith(vector, mode, levels.data() + c * rows, steps.data() + c * rows,
+                                                   rows, -3.0, -90.0, alone.data() + 1 + c, stride);
+                    std::vector<uint32_t> run(alone.size(), kSentinel);
+                    sonogram::ColourColumnsWith(vector, mode, levels.data(), steps.data(), rows, columns, -3.0,
+                                                -90.0, run.data() + 1, stride);
+                    ASSERT_EQ(run, alone) << "mode " << mode << ", vector " << vector << ", rows " << rows
+                                          << ", columns " << columns;
+                }
+            }
+        }
+    }
+}

@@ -29,18 +29,29 @@ void CKSonogramView::ColourVisibleColumns() {
     if (slotCount <= 0 || rows <= 0 || m_pPixelTag == nullptr || m_pPixels == nullptr) return;
     const int x0 = GetScrollPosition().x();
     const int columns = GetColumnCount();
-    for (long long xl = x0; xl < static_cast<long long>(x0) + slotCount; ++xl) {
+    const long long end = static_cast<long long>(x0) + slotCount;
+    for (long long xl = x0; xl < end;) {
         const int x = static_cast<int>(xl);
         const int s = x % slotCount;
-        if (m_pPixelTag[s] == x) continue;
+        if (m_pPixelTag[s] == x) {
+            ++xl;
+            continue;
+        }
         if (x < 0 || x >= columns) {
             sonogram::BlankColumn(m_nMode, rows, m_pPixels + s, slotCount);
-        } else {
-            const size_t offset = static_cast<size_t>(s) * rows;
-            sonogram::ColourColumn(m_nMode, m_pSpectrum + offset, m_pPhaseStep + offset, rows, m_dUpperLevel,
-                                   m_dLowerLevel, m_pPixels + s, slotCount);
+            m_pPixelTag[s] = x;
+            ++xl;
+            continue;
         }
-        m_pPixelTag[s] = x;
+        // Neighbouring slots that need their colours are coloured together.
+        int run = 1;
+        while (xl + run < end && s + run < slotCount && x + run < columns && m_pPixelTag[s + run] != x + run)
+            ++run;
+        const size_t offset = static_cast<size_t>(s) * rows;
+        sonogram::ColourColumns(m_nMode, m_pSpectrum + offset, m_pPhaseStep + offset, rows, run, m_dUpperLevel,
+                                m_dLowerLevel, m_pPixels + s, slotCount);
+        for (int i = 0; i < run; ++i) m_pPixelTag[s + i] = x + i;
+        xl += run;
     }
 }
 

@@ -41,6 +41,14 @@ void ColourColumn(int mode, const double* levels, const double* phaseSteps, int 
 void ColourColumnWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
                       double upper, double lower, uint32_t* pixels, int rowStride);
 
+// Colours `columns` neighbouring columns at once: column c's levels and
+// phase steps start at c·rows, its pixels at pixels + c. The same pixels as
+// ColourColumn on each, written a row of the run at a time.
+void ColourColumns(int mode, const double* levels, const double* phaseSteps, int rows, int columns,
+                   double upper, double lower, uint32_t* pixels, int rowStride);
+void ColourColumnsWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+                       int columns, double upper, double lower, uint32_t* pixels, int rowStride);
+
 // Fills one column with the blank colour of the mode.
 void BlankColumn(int mode, int rows, uint32_t* pixels, int rowStride);
 
