@@ -10,6 +10,10 @@
 #define FONAVID_FGT_X86 1
 #endif
 
+// DecibelsOfReduced is always inlined, so its vector arguments never cross
+// a call boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace fgt {
 
 namespace {
@@ -172,6 +176,28 @@ FGT_AVX2 inline void FoldPair(__m256d c, __m256d s, const double* later, const d
     b = _mm256_fmadd_pd(s, _mm256_sub_pd(u, v), b);
 }
 
+// 10·log10(2^e·m) from e and s = (m - 1)/(m + 1), for vectors of either
+// width: ln m = 2·atanh(s) = 2s + 2s·z·series(z), z = s², the series summed
+// to the term s^21 and the leading term kept exact; ln 2 in two parts, so
+// that e·ln 2 keeps its precision (e·ln2High is exact).
+template <class V>
+static inline __attribute__((always_inline)) V DecibelsOfReduced(V s, V e) {
+    const V z = s * s;
+    V series = z * (1.0 / 21.0) + 1.0 / 19.0;
+    series = series * z + 1.0 / 17.0;
+    series = series * z + 1.0 / 15.0;
+    series = series * z + 1.0 / 13.0;
+    series = series * z + 1.0 / 11.0;
+    series = series * z + 1.0 / 9.0;
+    series = series * z + 1.0 / 7.0;
+    series = series * z + 1.0 / 5.0;
+    series = series * z + 1.0 / 3.0;
+    const V twoS = s + s;
+    const V lnM = (twoS * z) * series + twoS;
+    const V lnP = e * 6.93147180369123816490e-01 + (e * 1.90821492927058770002e-10 + lnM);
+    return lnP * 4.34294481903251827651;  // 10 / ln 10
+}
+
 // 10·log10(p) for four values. Positive normal values go through
 // p = 2^e·m with m in [√½, √2) and ln m = 2·atanh(s), s = (m - 1)/(m + 1),
 // summed to the term s^21 (|s| ≤ 0.1716, so the next term is below 1e-17 of
@@ -199,26 +225,7 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
     m = _mm256_blendv_pd(m, _mm256_mul_pd(m, _mm256_set1_pd(0.5)), above);
     e = _mm256_add_pd(e, _mm256_and_pd(above, _mm256_set1_pd(1.0)));
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d s = _mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one));
-    const __m256d z = _mm256_mul_pd(s, s);
-    __m256d series = _mm256_set1_pd(1.0 / 21.0);
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 19.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 17.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 15.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 13.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 11.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 9.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 7.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 5.0));
-    series = _mm256_fmadd_pd(series, z, _mm256_set1_pd(1.0 / 3.0));
-    // ln m = 2s + 2s·z·series(z): the leading term stays exact.
-    const __m256d twoS = _mm256_add_pd(s, s);
-    const __m256d lnM = _mm256_fmadd_pd(_mm256_mul_pd(twoS, z), series, twoS);
-    // ln 2 in two parts, so that e·ln 2 keeps its precision.
-    const __m256d ln2High = _mm256_set1_pd(6.93147180369123816490e-01);
-    const __m256d ln2Low = _mm256_set1_pd(1.90821492927058770002e-10);
-    const __m256d lnP = _mm256_add_pd(_mm256_mul_pd(e, ln2High), _mm256_fmadd_pd(e, ln2Low, lnM));
-    return _mm256_mul_pd(lnP, _mm256_set1_pd(4.34294481903251827651));  // 10 / ln 10
+    return DecibelsOfReduced(_mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one)), e);
 }
 
 // The samples nearest to `count` times, the same operations as
@@ -352,24 +359,7 @@ FGT_AVX512 inline __m512d Decibels8(__m512d p) {
     __m512d r = _mm512_mask_rcp14_pd(d, all, d);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
-    const __m512d s = _mm512_mul_pd(_mm512_sub_pd(m, one), r);
-    const __m512d z = _mm512_mul_pd(s, s);
-    __m512d series = _mm512_set1_pd(1.0 / 21.0);
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 19.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 17.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 15.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 13.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 11.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 9.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 7.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 5.0));
-    series = _mm512_fmadd_pd(series, z, _mm512_set1_pd(1.0 / 3.0));
-    const __m512d twoS = _mm512_add_pd(s, s);
-    const __m512d lnM = _mm512_fmadd_pd(_mm512_mul_pd(twoS, z), series, twoS);
-    const __m512d ln2High = _mm512_set1_pd(6.93147180369123816490e-01);
-    const __m512d ln2Low = _mm512_set1_pd(1.90821492927058770002e-10);
-    const __m512d lnP = _mm512_add_pd(_mm512_mul_pd(e, ln2High), _mm512_fmadd_pd(e, ln2Low, lnM));
-    return _mm512_mul_pd(lnP, _mm512_set1_pd(4.34294481903251827651));
+    return DecibelsOfReduced(_mm512_mul_pd(_mm512_sub_pd(m, one), r), e);
 }
 
 // DecibelsInPlace eight at a time.
