@@ -1,0 +1,134 @@
+// Moving through a long recording with the keys of the sonogram panes: Home,
+// End, Page Up and Page Down move the cursor like the arrows do (same ends,
+// both panes and the document follow, the view centres on the cursor), and
+// Shift+Home brings the cursor into the columns a scroll-bar drag uncovered.
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "FonavidDoc.h"
+#include "KSonogramView.h"
+#include "ShellFixture.h"
+
+namespace {
+
+class PaneKeysTest : public ShellFixture {
+protected:
+    void SetUp() override {
+        ShellFixture::SetUp();
+        OpenWithKeyboard(Wav("long.wav", 45.0));
+        child = frame->GetActiveFrame();
+        ASSERT_NE(child, nullptr);
+        upper = dynamic_cast<CKSonogramView*>(child->GetPane(1));
+        lower = dynamic_cast<CKSonogramView*>(child->GetPane(2));
+        ASSERT_NE(upper, nullptr);
+        ASSERT_NE(lower, nullptr);
+        last = upper->GetColumnCount() - 1;
+        ASSERT_GT(last, 3 * upper->viewport()->width());
+    }
+
+    void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : frame, key, modifiers);
+    }
+
+    // The cursor is where it should be in both panes and in the document,
+    // and each pane is centred on it the way the arrows leave it.
+    void ExpectCursorAt(int column, int row) {
+        for (CKSonogramView* pane : {upper, lower}) {
+            EXPECT_EQ(pane->GetCursor(), QPoint(column, row));
+            const int w = pane->viewport()->width();
+            EXPECT_EQ(pane->GetScrollPosition().x(),
+                      std::clamp(column - w / 2, 0, pane->horizontalScrollBar()->maximum()));
+        }
+        auto* doc = dynamic_cast<CFonavidDoc*>(child->GetDocument());
+        EXPECT_NEAR(doc->GetTimeFrequencyCursor().time, upper->TimeFromColumn(column), 1e-9);
+    }
+
+    CChildFrame* child = nullptr;
+    CKSonogramView* upper = nullptr;
+    CKSonogramView* lower = nullptr;
+    int last = 0;
+};
+
+TEST_F(PaneKeysTest, HomeEndAndPageKeysMoveTheCursorWithinTheSignal) {
+    const int row = upper->GetCursor().y();
+    Press(Qt::Key_End);
+    ExpectCursorAt(last, row);
+    Press(Qt::Key_PageDown);  // at the end it stays
+    ExpectCursorAt(last, row);
+    const int page = upper->viewport()->width();
+    Press(Qt::Key_PageUp);
+    ExpectCursorAt(last - page, row);
+    Press(Qt::Key_PageUp);
+    ExpectCursorAt(last - 2 * page, row);
+    Press(Qt::Key_Home);
+    ExpectCursorAt(0, row);
+    Press(Qt::Key_PageUp);  // at the start it stays
+    ExpectCursorAt(0, row);
+    Press(Qt::Key_PageDown);
+    ExpectCursorAt(page, row);
+    // The lower pane, once active, takes the same keys.
+    Press(Qt::Key_F6);
+    ASSERT_EQ(child->GetActiveView(), lower);
+    Press(Qt::Key_End);
+    ExpectCursorAt(last, row);
+    Press(Qt::Key_PageUp);
+    ExpectCursorAt(last - lower->viewport()->width(), row);
+}
+
+TEST_F(PaneKeysTest, ShiftHomeBringsTheCursorToTheMiddleOfAScrolledView) {
+    const int row = upper->GetCursor().y();
+    ASSERT_EQ(upper->GetCursor().x(), 0);
+    // Drag the scroll bar's handle far to the right with the mouse.
+    QScrollBar* bar = upper->horizontalScrollBar();
+    const int x0 = 2 * bar->height();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(x0, bar->height() / 2));
+    QTest::mouseMove(bar, QPoint(bar->width() / 2, bar->height() / 2));
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, bar->height() / 2));
+    const int scrolled = upper->GetScrollPosition().x();
+    ASSERT_GT(scrolled, upper->viewport()->width());
+    EXPECT_EQ(upper->GetCursor().x(), 0);  // a drag only moves the view
+    Press(Qt::Key_Home, Qt::ShiftModifier);
+    const int centre = scrolled + upper->viewport()->width() / 2;
+    ExpectCursorAt(centre, row);
+    // From there the arrows go on from the new place.
+    Press(Qt::Key_Right);
+    ExpectCursorAt(centre + 1, row);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PaneKeysTest, ShiftF10AndTheMenuKeyOpenTheActivePanesContextMenu) {
+    const std::vector<std::pair<int, QString>> panes{{1, "Частотно-временная настройка ФАС-фильма"},
+                                                     {0, "Создать FGT"}};
+    for (const auto& [row, first] : panes) {
+        while (child->GetRow(child->GetActiveView()) != row) Press(Qt::Key_F6);
+        for (auto [key, modifiers] : {std::pair{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}}) {
+            // The menu runs its own loop inside the key's handling: a timer
+            // looks at it and closes it.
+            QString shown;
+            bool polled = false;
+            auto* poll = new QTimer;
+            poll->setInterval(10);
+            QObject::connect(poll, &QTimer::timeout, [&shown, &polled, poll] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    if (!menu->actions().isEmpty()) shown = menu->actions().front()->text();
+                    menu->close();
+                    polled = true;
+                    poll->stop();
+                    poll->deleteLater();
+                }
+            });
+            poll->start();
+            Press(key, modifiers);
+            QTRY_VERIFY_WITH_TIMEOUT(polled, 2000);
+            EXPECT_EQ(shown, first) << row << " " << key;
+            if (!polled) delete poll;
+        }
+    }
+}
+
+}  // namespace
