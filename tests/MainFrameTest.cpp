@@ -15,7 +15,7 @@ namespace {
 using MainFrameTest = ShellFixture;
 
 const std::vector<QString> kMenu128{"&File", "&View", "&Help"};
-const std::vector<QString> kMenu129{"&File", "&Edit", "&View", "Действия", "&Window", "&Help"};
+const std::vector<QString> kMenu129{"&File", "&Edit", "&View", "&Действия", "&Window", "&Help"};
 
 // Captions of a menu's entries, sub-menus by title, separators as "-".
 std::vector<QString> Captions(QMenu* menu) {

@@ -4,6 +4,8 @@
 // Shift+Home brings the cursor into the columns a scroll-bar drag uncovered.
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 
 #include "FonavidDoc.h"
@@ -78,17 +80,29 @@ TEST_F(PaneKeysTest, HomeEndAndPageKeysMoveTheCursorWithinTheSignal) {
 }
 
 TEST_F(PaneKeysTest, ShiftHomeBringsTheCursorToTheMiddleOfAScrolledView) {
-    const int row = upper->GetCursor().y();
-    ASSERT_EQ(upper->GetCursor().x(), 0);
+    const QPoint start = upper->GetCursor();
+    const int row = start.y();
     // Drag the scroll bar's handle far to the right with the mouse.
     QScrollBar* bar = upper->horizontalScrollBar();
-    const int x0 = 2 * bar->height();
-    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(x0, bar->height() / 2));
-    QTest::mouseMove(bar, QPoint(bar->width() / 2, bar->height() / 2));
-    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, bar->height() / 2));
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Horizontal;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    const QPoint handle =
+        bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar).center();
+    const QPoint to(bar->width() / 2, handle.y());
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, handle);
+    QTest::mouseMove(bar, (handle + to) / 2);
+    QTest::mouseMove(bar, to);
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, to);
     const int scrolled = upper->GetScrollPosition().x();
     ASSERT_GT(scrolled, upper->viewport()->width());
-    EXPECT_EQ(upper->GetCursor().x(), 0);  // a drag only moves the view
+    EXPECT_EQ(upper->GetCursor(), start);  // a drag only moves the view
     Press(Qt::Key_Home, Qt::ShiftModifier);
     const int centre = scrolled + upper->viewport()->width() / 2;
     ExpectCursorAt(centre, row);
