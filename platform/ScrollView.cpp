@@ -1,6 +1,7 @@
 #include "ScrollView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -88,7 +89,19 @@ void ScrollView::scrollContentsBy(int dx, int dy) {
     viewport()->scroll(dx, dy);
 }
 
-void ScrollView::keyPressEvent(QKeyEvent* event) { event->ignore(); }
+void ScrollView::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 opens the view's context menu, as the menu key does (the
+    // window system turns that one into a context-menu event itself).
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QPoint at(5, 5);
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at),
+                               event->modifiers());
+        QCoreApplication::sendEvent(this, &menu);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
 
 void ScrollView::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();

@@ -67,7 +67,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
-    // Keys are the views' commands, not scroll-bar moves.
+    // Keys are the views' commands, not scroll-bar moves; Shift+F10 opens
+    // the context menu.
     void keyPressEvent(QKeyEvent* event) override;
     // The wheel scrolls vertically where there is a vertical range, else
     // horizontally; Shift+wheel and sideways swipes scroll horizontally. A

@@ -115,12 +115,18 @@ TEST_F(PaneKeysTest, ShiftHomeBringsTheCursorToTheMiddleOfAScrolledView) {
 
 namespace {
 
-TEST_F(PaneKeysTest, ShiftF10AndTheMenuKeyOpenTheActivePanesContextMenu) {
+TEST_F(PaneKeysTest, ShiftF10OpensTheActivePanesContextMenu) {
     const std::vector<std::pair<int, QString>> panes{{1, "Частотно-временная настройка ФАС-фильма"},
                                                      {0, "Создать FGT"}};
     for (const auto& [row, first] : panes) {
-        while (child->GetRow(child->GetActiveView()) != row) Press(Qt::Key_F6);
-        for (auto [key, modifiers] : {std::pair{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}}) {
+        for (int i = 0; i < CChildFrame::kRows && child->GetRow(child->GetActiveView()) != row; ++i)
+            Press(Qt::Key_F6);
+        ASSERT_EQ(child->GetRow(child->GetActiveView()), row)
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className()
+                                             : "none");
+        // (The menu key reaches the pane as a context-menu event from the
+        // window system, which the offscreen platform does not make.)
+        for (auto [key, modifiers] : {std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
             // The menu runs its own loop inside the key's handling: a timer
             // looks at it and closes it.
             QString shown;
@@ -138,9 +144,12 @@ TEST_F(PaneKeysTest, ShiftF10AndTheMenuKeyOpenTheActivePanesContextMenu) {
             });
             poll->start();
             Press(key, modifiers);
-            QTRY_VERIFY_WITH_TIMEOUT(polled, 2000);
+            EXPECT_TRUE(Eventually([&] { return polled; }));
             EXPECT_EQ(shown, first) << row << " " << key;
             if (!polled) delete poll;
+            // The offscreen platform leaves no window active once a pop-up
+            // closes; a window manager gives the activation back.
+            QApplication::setActiveWindow(frame);
         }
     }
 }

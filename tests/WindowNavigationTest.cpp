@@ -66,7 +66,8 @@ void ClickToolbarButton(CMainFrame* frame, int id) {
 
 TEST_F(WindowNavigationTest, ProgressDialogLeavesTheActiveWindowAndPaneActive) {
     for (int count : {2, 3}) {
-        for (int i = 0; i < count; ++i) OpenWithKeyboard(Wav("doc" + std::to_string(count) + std::to_string(i) + ".wav"));
+        for (int i = 0; i < count; ++i)
+            OpenWithKeyboard(Wav("doc" + std::to_string(count) + std::to_string(i) + ".wav"));
         ASSERT_EQ(Windows().size(), count);
         // The last window opened, with its lower sonogram pane active.
         QTest::keyClick(Target(frame), Qt::Key_F6);
@@ -81,7 +82,7 @@ TEST_F(WindowNavigationTest, ProgressDialogLeavesTheActiveWindowAndPaneActive) {
         EXPECT_EQ(Current(frame), before) << count << " documents";
         EXPECT_TRUE(frame->isEnabled());
         for (QMdiSubWindow* w : Windows()) w->close();
-        QTRY_COMPARE(DocumentCount(), 0u);
+        ASSERT_TRUE(Eventually([&] { return DocumentCount() == 0u; })) << DocumentCount();
     }
 }
 
@@ -120,7 +121,7 @@ TEST_F(WindowNavigationTest, WindowCommandsAndClosesKeepEachWindowsActivePane) {
     EXPECT_EQ(Current(frame), (Where{"b.wav", 2, true}));
     // Closing the other window leaves b as it was.
     a->close();
-    QTRY_COMPARE(Windows().size(), 1);
+    ASSERT_TRUE(Eventually([&] { return Windows().size() == 1; })) << Windows().size();
     QTest::qWait(20);
     EXPECT_EQ(Current(frame), (Where{"b.wav", 2, true}));
 }
@@ -138,13 +139,16 @@ TEST_F(WindowNavigationTest, TitleFollowsTheActiveDocumentAtOnce) {
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - chirp.wav"));
     Windows()[1]->showMaximized();
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - [chirp.wav]"));
+    // The workspace maximizes the window that follows a maximized one.
     Windows()[1]->close();
-    QTRY_COMPARE(Windows().size(), 1);
-    QTRY_COMPARE(frame->windowTitle(), QStringLiteral("Fonavid - vowel.wav"));
-    Windows()[0]->showMaximized();
+    ASSERT_TRUE(Eventually([&] { return Windows().size() == 1; })) << Windows().size();
+    ASSERT_TRUE(Windows()[0]->isMaximized());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - [vowel.wav]"));
+    Windows()[0]->showNormal();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid - vowel.wav"));
     Windows()[0]->close();
-    QTRY_COMPARE(frame->windowTitle(), QStringLiteral("Fonavid"));
+    ASSERT_TRUE(Eventually([&] { return frame->windowTitle() == QStringLiteral("Fonavid"); }))
+        << frame->windowTitle().toStdString();
 }
 
 // The entries of the Window menu after its commands, as shown when it opens.
@@ -173,7 +177,8 @@ TEST_F(WindowNavigationTest, WindowMenuListsTheWindowsAndCtrlF6CyclesThem) {
     EXPECT_EQ(checks, (std::vector<bool>{false, false, true}));
 
     std::vector<QString> seen;
-    for (auto [key, modifiers] : {std::pair{Qt::Key_F6, Qt::ControlModifier}, {Qt::Key_Tab, Qt::ControlModifier},
+    for (auto [key, modifiers] : {std::pair{Qt::Key_F6, Qt::ControlModifier},
+                                  {Qt::Key_Tab, Qt::ControlModifier},
                                   {Qt::Key_F6, Qt::ControlModifier}}) {
         QTest::keyClick(Target(frame), key, modifiers);
         seen.push_back(frame->GetActiveFrame()->windowTitle());
@@ -216,16 +221,16 @@ TEST_F(WindowNavigationTest, OnlyTheVisibleMenuBarsMnemonicsAreLive) {
     OpenWithKeyboard(Wav("a.wav"));
     const std::vector<QMenu*>& menus = frame->GetMenus(129);
     const std::vector<std::pair<int, QMenu*>> keys{
-        {Qt::Key_F, menus[0]}, {Qt::Key_E, menus[1]}, {Qt::Key_V, menus[2]},
-        {0x0414, menus[3]},  // Д, the first letter of "Действия"
+        {Qt::Key_F, menus[0]}, {Qt::Key_E, menus[1]},
+        {Qt::Key_V, menus[2]}, {0x0414, menus[3]},  // Д, the first letter of "Действия"
         {Qt::Key_W, menus[4]}, {Qt::Key_H, menus[5]}};
     for (const auto& [key, menu] : keys) {
         const QString text = key < 0x100 ? QString(QChar(key)).toLower() : QString(QChar(key + 0x20));
         QTest::sendKeyEvent(QTest::Press, frame, Qt::Key(key), text, Qt::AltModifier);
         QTest::sendKeyEvent(QTest::Release, frame, Qt::Key(key), text, Qt::AltModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(OpenPopup(), menu, 1000);
+        ASSERT_TRUE(Eventually([&] { return OpenPopup() == menu; })) << key;
         menu->close();
-        QTRY_VERIFY_WITH_TIMEOUT(OpenPopup() == nullptr, 1000);
+        ASSERT_TRUE(Eventually([&] { return OpenPopup() == nullptr; }));
     }
     EXPECT_EQ(menus[3]->title(), QStringLiteral("&Действия"));
 }
@@ -265,19 +270,23 @@ TEST_F(WindowNavigationTest, HelpNamesTheContextMenusKeysAndCommands) {
     EXPECT_EQ(messages.last(), help);
 }
 
-// How many pixels of the left margin (where a check mark goes) tell the
-// checked item's row from an unchecked one's, strongly enough to be seen.
-int CheckMarkContrast(QMenu* menu, QAction* checked, QAction* unchecked) {
-    const QImage image = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect a = menu->actionGeometry(checked);
-    const QRect b = menu->actionGeometry(unchecked);
-    const int margin = std::min(a.height() + 8, a.width());
+// The menu as shown, with `palette`.
+QImage ShownMenu(QMenu* menu, const QPalette& palette) {
+    menu->setPalette(palette);
+    menu->adjustSize();
+    return menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels of the row of `action` in its left margin (where a check
+// mark goes) change strongly enough to be seen between two pictures of the
+// menu, one with the item checked and one without.
+int CheckMarkPixels(QMenu* menu, QAction* action, const QImage& checked, const QImage& unchecked) {
+    const QRect row = menu->actionGeometry(action);
+    const int margin = std::min(2 * row.height(), row.width());
     int strong = 0;
-    for (int y = 0; y < std::min(a.height(), b.height()); ++y) {
-        for (int x = 0; x < margin; ++x) {
-            const int ga = qGray(image.pixel(a.left() + x, a.top() + y));
-            const int gb = qGray(image.pixel(b.left() + x, b.top() + y));
-            if (std::abs(ga - gb) > 80) ++strong;
+    for (int y = row.top(); y <= row.bottom(); ++y) {
+        for (int x = row.left(); x < row.left() + margin; ++x) {
+            if (std::abs(qGray(checked.pixel(x, y)) - qGray(unchecked.pixel(x, y))) > 100) ++strong;
         }
     }
     return strong;
@@ -301,11 +310,17 @@ TEST_F(WindowNavigationTest, CheckedSonogramModeIsPlainToSeeInLightAndDarkStyles
         dark.setColor(g, QPalette::ButtonText, QColor(230, 230, 230));
     }
     const QPalette light = view->palette();
-    for (const QPalette& palette : {light, dark}) {
-        view->setPalette(palette);
-        view->adjustSize();
-        EXPECT_GT(CheckMarkContrast(view, amplitude, am), 12) << "dark: " << (&palette == &dark);
-    }
+    const QImage lightChecked = ShownMenu(view, light);
+    const QImage darkChecked = ShownMenu(view, dark);
+    Trigger(res::ID_SONOGRAM_AM);
+    frame->UpdateCommandStates();
+    ASSERT_FALSE(amplitude->isChecked());
+    const int lightMark = CheckMarkPixels(view, amplitude, lightChecked, ShownMenu(view, light));
+    const int darkMark = CheckMarkPixels(view, amplitude, darkChecked, ShownMenu(view, dark));
+    // A mark of a score of pixels in strong contrast (a faint frame around
+    // the picture changes none).
+    EXPECT_GE(lightMark, 15);
+    EXPECT_GE(darkMark, 15);
     view->setPalette(light);
 }
 

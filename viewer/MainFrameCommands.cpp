@@ -19,7 +19,6 @@
 #include "Messages.h"
 #include "ResourceIds.h"
 
-
 bool CMainFrame::OnUpdateCommand(int id, platform::CommandState& state) {
     switch (id) {
         case res::ID_WINDOW_NEW:
