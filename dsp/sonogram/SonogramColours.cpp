@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "GreyPixel.h"
 #include "SonogramKernels.h"
 
 // The vector helpers are always inlined: their vector arguments never cross
@@ -12,7 +13,6 @@ namespace sonogram {
 
 namespace {
 
-constexpr uint32_t kGreyUnit = 0x010101u;
 constexpr uint32_t kRed = 0xFF0000u;
 constexpr uint32_t kWhite = 0xFFFFFFu;
 constexpr uint32_t kBlack = 0x000000u;

@@ -111,8 +111,8 @@ void CKSonogramView::PaintCursorCross(QPainter& painter) {
     painter.setBackgroundMode(Qt::TransparentMode);
     const int x = m_ptCursor.x() - origin.x();
     const int y = m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1;
-    // A line ends one pixel before its end point, as the window system
-    // draws it.
+    // Both end points are drawn: the lines cover the image's rows 0 .. R-1
+    // and slots 0 .. M-1, and nothing beyond them.
     painter.drawLine(x, 0, x, rows - 1);
     painter.drawLine(0, y, slotCount - 1, y);
     painter.restore();
