@@ -27,17 +27,6 @@ std::vector<QString> Captions(QMenu* menu) {
     return captions;
 }
 
-// Keys go where the user's keys would: the focus widget of the active window.
-QWidget* Target(CMainFrame* frame) {
-    QWidget* focus = QApplication::focusWidget();
-    return focus != nullptr ? focus : frame;
-}
-
-int RowOfActiveView(CMainFrame* frame) {
-    CChildFrame* child = frame->GetActiveFrame();
-    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
-}
-
 TEST_F(MainFrameTest, MainWindowIsMaximizedAndRegistered) {
     EXPECT_TRUE(frame->isMaximized());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Fonavid"));

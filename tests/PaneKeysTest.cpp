@@ -30,8 +30,7 @@ protected:
     }
 
     void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus != nullptr ? focus : frame, key, modifiers);
+        QTest::keyClick(Target(frame), key, modifiers);
     }
 
     // The cursor is where it should be in both panes and in the document,

@@ -34,6 +34,18 @@ inline bool Eventually(const std::function<bool()>& condition, int ms = 2000) {
     return QTest::qWaitFor(condition, ms);
 }
 
+// Keys go where the user's keys would: the focus widget of the active window.
+inline QWidget* Target(CMainFrame* frame) {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr ? focus : frame;
+}
+
+// The row of the active document window's active pane, -1 without one.
+inline int RowOfActiveView(CMainFrame* frame) {
+    CChildFrame* child = frame->GetActiveFrame();
+    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
+}
+
 class ShellFixture : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -20,16 +20,6 @@ namespace {
 
 using WindowNavigationTest = ShellFixture;
 
-QWidget* Target(CMainFrame* frame) {
-    QWidget* focus = QApplication::focusWidget();
-    return focus != nullptr ? focus : frame;
-}
-
-int RowOfActiveView(CMainFrame* frame) {
-    CChildFrame* child = frame->GetActiveFrame();
-    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
-}
-
 CKSonogramView* Sonogram(CChildFrame* child, int row) {
     return dynamic_cast<CKSonogramView*>(child->GetPane(row));
 }

@@ -229,7 +229,8 @@ void CMainFrame::RebuildWindowList(QMenu* windowMenu) {
         QString title = windows[i]->windowTitle();
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* action = windowMenu->addAction(QStringLiteral("&%1 ").arg(i + 1) + title);
-        action->setCheckable(true);
+        // Only the active window's entry carries a check mark.
+        action->setCheckable(windows[i] == active);
         action->setChecked(windows[i] == active);
         QPointer<QMdiSubWindow> window = windows[i];
         connect(action, &QAction::triggered, this, [this, window] {
