@@ -20,19 +20,13 @@
 
 #include "ChildFrame.h"
 #include "DocTemplate.h"
+#include "Eventually.h"
 #include "FonavidApp.h"
 #include "MainFrame.h"
 #include "MessageCapture.h"
 #include "Profile.h"
 #include "View.h"
 #include "WavWriter.h"
-
-// Waits up to `ms` for `condition`, handling events meanwhile; whether it came
-// true. (A failed QTRY_* macro only returns from the test function, which
-// GoogleTest counts as a pass; this one goes into an ASSERT or EXPECT.)
-inline bool Eventually(const std::function<bool()>& condition, int ms = 2000) {
-    return QTest::qWaitFor(condition, ms);
-}
 
 // Keys go where the user's keys would: the focus widget of the active window.
 inline QWidget* Target(CMainFrame* frame) {
