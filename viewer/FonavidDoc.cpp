@@ -52,6 +52,12 @@ bool CFonavidDoc::OnOpenDocument(const std::string& path) {
     return LoadFromReader();
 }
 
+bool CFonavidDoc::OnOpenSource(std::unique_ptr<WaveByteSource> source, const std::string& path) {
+    if (!m_reader.OpenWaveSource(std::move(source), path)) return false;
+    SetPathName(path);
+    return LoadFromReader();
+}
+
 bool CFonavidDoc::LoadFromReader() {
     const int channels = m_reader.GetNChannels();
     if (channels > 2) {

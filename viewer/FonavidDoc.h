@@ -12,6 +12,7 @@
 // none), and they go when the document does.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Document.h"
@@ -34,6 +35,9 @@ public:
     bool OnNewDocument() override;
     // Loads the file at `path`; false after a message when it cannot be shown.
     bool OnOpenDocument(const std::string& path) override;
+    // Loads bytes from any source (a memory file, a source that fails on
+    // purpose) as OnOpenDocument loads a file; `path` names it in messages.
+    bool OnOpenSource(std::unique_ptr<WaveByteSource> source, const std::string& path);
 
     // Moves the cursor to (time, frequency), kept within 0 .. the time of the
     // last sample and 0 .. half the sample rate, and tells every view.
