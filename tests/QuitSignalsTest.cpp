@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <QTimer>
+#include <chrono>
+#include <fstream>
+#include <thread>
 
 #include "FonavidDoc.h"
 #include "ShellFixture.h"
@@ -96,4 +99,57 @@ TEST(QuitSignalsLifetime, DispositionsComeBackWhenTheApplicationGoes) {
     struct sigaction after {};
     sigaction(SIGXFSZ, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+namespace {
+
+// Whether process `pid` has a handler of its own for `signalNumber` (the
+// SigCgt mask of its status), that is, whether it has come far enough in
+// its start to be told to quit.
+bool Catches(pid_t pid, int signalNumber) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return (mask >> (signalNumber - 1)) & 1u;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(QuitSignalsProgram, ViewerEndsWithZeroWhenKilled) {
+    testwav::TempDir dir;
+    const std::string data = dir.file("data");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("HOME", dir.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+        execl(FONAVID_VIEWER_PROGRAM, FONAVID_VIEWER_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Catches(child, SIGTERM) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(Catches(child, SIGTERM));
+    EXPECT_TRUE(Catches(child, SIGHUP));
+    ASSERT_EQ(kill(child, SIGTERM), 0);
+    int status = 0;
+    const auto quitBy = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < quitBy)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the viewer did not quit";
+    }
+    ASSERT_EQ(ended, child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

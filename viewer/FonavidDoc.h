@@ -9,7 +9,7 @@
 // Nothing is ever written back: the only files the document makes are the
 // film's temporary KFW*.TMP files, in the folder named by the profile entry
 // Document/PathToTemporalFiles (the system temporary folder when there is
-// none), and they go when the document does.
+// none or it is not an absolute path), and they go when the document does.
 #pragma once
 
 #include <memory>
@@ -62,6 +62,8 @@ public:
 private:
     // Builds the film from the open reader and fills layer 0.
     bool LoadFromReader();
+    // Removes every store of the film at once (a load that failed part way).
+    void DeleteStores();
 
     std::string m_strTemporaryFolder;
     double m_dCursorTime = 1.0;
