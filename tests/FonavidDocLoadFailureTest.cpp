@@ -98,16 +98,18 @@ TEST_F(FonavidDocLoadFailure, FileCutShortDuringTheLoadIsAFailedLoad) {
 }
 
 TEST_F(FonavidDocLoadFailure, ReadErrorMidwayIsAFailedLoad) {
-    // The error strikes in the first block, in the middle and in the last block.
+    // The error strikes in the first block, in the middle and in the last
+    // block (the header lies in the first 300 bytes; the chunk walk's
+    // read-ahead meets the error too and falls back to exact reads).
     const std::string path = Write("eio.wav", LongMono());
-    for (uint64_t failAt : {uint64_t{44 + 100}, uint64_t{44 + 300000}, uint64_t{44 + 599990}}) {
+    for (uint64_t failAt : {uint64_t{44 + 1000}, uint64_t{44 + 300000}, uint64_t{44 + 599990}}) {
         SCOPED_TRACE(failAt);
         m_messages.clear();
         auto source = std::make_unique<FailingFileSource>(path, failAt);
         FailingFileSource* raw = source.get();
         CFonavidDoc doc;
         EXPECT_FALSE(doc.OnOpenSource(std::move(source), path));
-        EXPECT_EQ(raw->failures, 1);
+        EXPECT_GE(raw->failures, 1);
         ExpectReadFailureMessage(m_messages.texts(), path);
         EXPECT_EQ(TempFiles(), 0u);
     }

@@ -63,8 +63,12 @@ TEST_F(LocalFileNames, DroppedNameWithBytesFfFeOpens) {
     const std::string uri = "file://" + Percent(path) + "\r\n";
     data.setData(QStringLiteral("text/uri-list"), QByteArray(uri.data(), static_cast<qsizetype>(uri.size())));
     const QPoint at(frame->width() / 2, frame->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &drop);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{});
     ASSERT_EQ(DocumentCount(), 1u);
     EXPECT_EQ(app->GetDocTemplate()->GetDocuments()[0]->GetPathName(), path);
     EXPECT_EQ(messages.count(), 0u);
@@ -82,7 +86,7 @@ TEST_F(LocalFileNames, FileDialogHandsOverTheChosenNamesBytes) {
         ASSERT_NE(dialog, nullptr);
         dialog->setDirectory(QString::fromStdString(dir.path()));
         dialog->selectFile(QString::fromStdString(name));
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, by its public base
     });
     const std::optional<std::string> chosen = platform::GetOpenFileName("?", "Все файлы (*.*)|*.*||");
     platform::SetOpenFileHook(previous);

@@ -314,5 +314,7 @@ TEST(TempFileMapping, StaleSweepTakesOnlyNamesWeMakeAndFilesOfThisUser) {
     EXPECT_EQ(TempFileMapping::RemoveStaleFiles(dir.path()), static_cast<int>(ours.size()));
     for (const std::string& name : ours) EXPECT_FALSE(Exists(dir.file(name))) << name;
     for (const std::string& name : notOurs) EXPECT_TRUE(Exists(dir.file(name))) << name;
-    if (root) EXPECT_TRUE(Exists(dir.file("KFW5678.TMP")));
+    if (root) {
+        EXPECT_TRUE(Exists(dir.file("KFW5678.TMP")));
+    }
 }

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kKindBits = 7;
 constexpr int kInvertedBit = 8;
 
 // The entries of the pane's context menu: command id and text, 0 for a
