@@ -454,27 +454,10 @@ TEST(FGTComputationVectors, DecibelsAgreeWithLog10) {
     for (int i = 0; i < 20000; ++i) power.push_back(std::pow(10.0, exponent(random)));
     // Around 1 and the halving point √2, the powers of two, and the special values.
     // The halving points of both forms (√2, and 1.5 for AVX-512), on both sides.
-    for (double p : {1.0,
-                     std::nextafter(1.0, 2.0),
-                     std::nextafter(1.0, 0.0),
-                     1.4142135623730951,
-                     1.4142135623730950,
-                     1.5,
-                     std::nextafter(1.5, 0.0),
-                     0.75,
-                     std::nextafter(0.75, 0.0),
-                     std::nextafter(2.0, 0.0),
-                     2.0,
-                     0.5,
-                     1024.0,
-                     3.0,
-                     0.999999,
-                     1e-310,
-                     0.0,
-                     -0.0,
-                     -1.0,
-                     std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::quiet_NaN()})
+    for (double p : {1.0, std::nextafter(1.0, 2.0), std::nextafter(1.0, 0.0), 1.4142135623730951,
+                     1.4142135623730950, 1.5, std::nextafter(1.5, 0.0), 0.75, std::nextafter(0.75, 0.0),
+                     std::nextafter(2.0, 0.0), 2.0, 0.5, 1024.0, 3.0, 0.999999, 1e-310, 0.0, -0.0, -1.0,
+                     std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
         power.push_back(p);
     // Mantissas over the whole of [1, 2) at several exponents.
     for (int i = 0; i < 4096; ++i) power.push_back(std::ldexp(1.0 + i / 4096.0, i % 61 - 30));
@@ -532,18 +515,9 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
     levels[5] = std::numeric_limits<double>::infinity();
     levels[6] = 0.0;
     levels[7] = 50.0;
-    for (const auto& [lower, upper] :
-         std::vector<std::pair<double, double>>{{0, 50},
-                                                {50, 50},
-                                                {-11, -10},
-                                                {60, 61},
-                                                {10, -5},
-                                                {0.1, 37.3},
-                                                {-3.7, 1e-9},
-                                                {-1e6, 1e6},
-                                                {0, 1e-310},
-                                                {-1e300, 1e300},
-                                                {0, std::numeric_limits<double>::infinity()}}) {
+    for (const auto& [lower, upper] : std::vector<std::pair<double, double>>{
+             {0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}, {0.1, 37.3}, {-3.7, 1e-9}, {-1e6, 1e6},
+             {0, 1e-310}, {-1e300, 1e300}, {0, std::numeric_limits<double>::infinity()}}) {
         // Levels whose grey quotient is a whole number or lies a few units
         // in the last place from one, where the grey changes.
         std::vector<double> edges;

@@ -171,12 +171,11 @@ TEST(SonogramColumnColours, RunsOfColumnsAreColouredAsEachAlone) {
                 for (bool vector : {false, true}) {
                     std::vector<uint32_t> alone(static_cast<size_t>(rows) * stride, kSentinel);
                     for (int c = 0; c < columns; ++c)
-                        sonogram::ColourColumnWith(vector, mode, levels.data() + c * rows,
-                                                   steps.data() + c * rows, rows, -3.0, -90.0,
-                                                   alone.data() + 1 + c, stride);
+                        sonogram::ColourColumnWith(vector, mode, levels.data() + c * rows, steps.data() + c * rows,
+                                                   rows, -3.0, -90.0, alone.data() + 1 + c, stride);
                     std::vector<uint32_t> run(alone.size(), kSentinel);
-                    sonogram::ColourColumnsWith(vector, mode, levels.data(), steps.data(), rows, columns,
-                                                -3.0, -90.0, run.data() + 1, stride);
+                    sonogram::ColourColumnsWith(vector, mode, levels.data(), steps.data(), rows, columns, -3.0,
+                                                -90.0, run.data() + 1, stride);
                     ASSERT_EQ(run, alone) << "mode " << mode << ", vector " << vector << ", rows " << rows
                                           << ", columns " << columns;
                 }
