@@ -62,12 +62,7 @@ TEST_F(LocalFileNames, DroppedNameWithBytesFfFeOpens) {
     // A file manager puts the name's bytes into the URI list percent-encoded.
     const std::string uri = "file://" + Percent(path) + "\r\n";
     data.setData(QStringLiteral("text/uri-list"), QByteArray(uri.data(), static_cast<qsizetype>(uri.size())));
-    const QPoint at(frame->width() / 2, frame->height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &drop);
+    EXPECT_TRUE(DropOnMainWindow(data));
     EXPECT_EQ(messages.texts(), std::vector<std::string>{});
     ASSERT_EQ(DocumentCount(), 1u);
     EXPECT_EQ(app->GetDocTemplate()->GetDocuments()[0]->GetPathName(), path);
