@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTest>
 #include <cmath>
 #include <functional>
@@ -101,6 +103,17 @@ protected:
         openAnswer = path;
         QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
         openAnswer.clear();
+    }
+
+    // Drags `data` over the middle of the main window and drops it there;
+    // true when the window accepted the drag.
+    bool DropOnMainWindow(QMimeData& data) {
+        const QPoint at(frame->width() / 2, frame->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &drop);
+        return enter.isAccepted();
     }
 
     QList<QMdiSubWindow*> Windows() const { return frame->GetMdiArea()->subWindowList(); }

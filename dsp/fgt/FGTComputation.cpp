@@ -1,5 +1,6 @@
 #include "FGTComputation.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,7 +105,8 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
         const double silence = -std::numeric_limits<double>::infinity();
         std::fill(out, out + length, silence);
         if (image != nullptr)
-            std::fill(image->pixels, image->pixels + length, LevelToPixel(silence, image->lower, image->upper));
+            std::fill(image->pixels, image->pixels + length,
+                      LevelToPixel(silence, image->lower, image->upper));
         return;
     }
     const int S = signal.guard;
@@ -195,7 +197,10 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
     return values + grid + real + threads * perThread;
 }
 
-double AvailableBytes() {
+namespace {
+
+// What the machine reports as available to new allocations.
+double MachineAvailableBytes() {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
     double kib = 0.0;
@@ -209,6 +214,23 @@ double AvailableBytes() {
     if (pages > 0 && pageSize > 0) return static_cast<double>(pages) * static_cast<double>(pageSize);
     return std::numeric_limits<double>::infinity();
 }
+
+// What this process may still map under its address-space limit (ulimit -v):
+// the limit less the address space it holds now.
+double AddressSpaceLeftBytes() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<double>::infinity();
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0.0;
+    if (!(statm >> pages)) return std::numeric_limits<double>::infinity();
+    const double used = pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+    return std::max(0.0, static_cast<double>(limit.rlim_cur) - used);
+}
+
+}  // namespace
+
+double AvailableBytes() { return std::min(MachineAvailableBytes(), AddressSpaceLeftBytes()); }
 
 std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     const double mib = 1024.0 * 1024.0;

@@ -60,8 +60,9 @@ bool FillGrid(double P, const SignalRef& signal, int nRows, double* frequency, d
 // rows and `threads` worker threads: levels, pixels, the grid, the real
 // parts of the signal and the per-thread kernel and work arrays.
 double RequiredBytes(double total, int nRows, const SignalRef& signal, int threads);
-// Bytes of memory the machine can still give this process (available memory
-// as the system reports it, else the free physical memory).
+// Bytes of memory this process can still get: the machine's available memory
+// as the system reports it (else the free physical memory), and no more than
+// its address-space limit leaves.
 double AvailableBytes();
 // The text shown when an FGT would need more memory than there is.
 std::string MemoryRefusalText(double requiredBytes, double availableBytes);

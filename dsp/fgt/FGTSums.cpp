@@ -11,9 +11,9 @@
 #define FONAVID_FGT_X86 1
 #endif
 
-// DecibelsOfReduced is always inlined, so its vector arguments never cross
-// a call boundary.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// DecibelsOfReduced is always inlined and takes and gives its vectors by
+// reference, so no vector crosses a call boundary (a vector passed by value
+// to a function built without AVX would change the calling convention).
 
 namespace fgt {
 
@@ -182,7 +182,7 @@ FGT_AVX2 inline void FoldPair(__m256d c, __m256d s, const double* later, const d
 // to the term s^21 and the leading term kept exact; ln 2 in two parts, so
 // that e·ln 2 keeps its precision (e·ln2High is exact).
 template <class V>
-static inline __attribute__((always_inline)) V DecibelsOfReduced(V s, V e) {
+static inline __attribute__((always_inline)) void DecibelsOfReduced(const V& s, const V& e, V& decibels) {
     const V z = s * s;
     V series = z * (1.0 / 21.0) + 1.0 / 19.0;
     series = series * z + 1.0 / 17.0;
@@ -196,7 +196,7 @@ static inline __attribute__((always_inline)) V DecibelsOfReduced(V s, V e) {
     const V twoS = s + s;
     const V lnM = (twoS * z) * series + twoS;
     const V lnP = e * 6.93147180369123816490e-01 + (e * 1.90821492927058770002e-10 + lnM);
-    return lnP * 4.34294481903251827651;  // 10 / ln 10
+    decibels = lnP * 4.34294481903251827651;  // 10 / ln 10
 }
 
 // 10·log10(p) for four values. Positive normal values go through
@@ -226,7 +226,10 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
     m = _mm256_blendv_pd(m, _mm256_mul_pd(m, _mm256_set1_pd(0.5)), above);
     e = _mm256_add_pd(e, _mm256_and_pd(above, _mm256_set1_pd(1.0)));
     const __m256d one = _mm256_set1_pd(1.0);
-    return DecibelsOfReduced(_mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one)), e);
+    const __m256d s = _mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one));
+    __m256d decibels;
+    DecibelsOfReduced(s, e, decibels);
+    return decibels;
 }
 
 // The samples nearest to `count` times, the same operations as
@@ -360,7 +363,10 @@ FGT_AVX512 inline __m512d Decibels8(__m512d p) {
     __m512d r = _mm512_mask_rcp14_pd(d, all, d);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
-    return DecibelsOfReduced(_mm512_mul_pd(_mm512_sub_pd(m, one), r), e);
+    const __m512d s = _mm512_mul_pd(_mm512_sub_pd(m, one), r);
+    __m512d decibels;
+    DecibelsOfReduced(s, e, decibels);
+    return decibels;
 }
 
 // DecibelsInPlace eight at a time.
