@@ -1,7 +1,6 @@
 #include "CpuFeatures.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace cpu {
 
@@ -21,15 +20,33 @@ Level DetectLevel() {
 #endif
 }
 
+int Usable(Level cap) { return static_cast<int>(std::min(ProcessorLevel(), cap)); }
+
 }  // namespace
+
+namespace detail {
+
+constinit std::atomic<int> usableLevel{-1};
+
+Level CheckUsableLevel() {
+    int unchecked = -1;
+    // Only the first check writes: a cap set meanwhile has stored its own value.
+    usableLevel.compare_exchange_strong(unchecked, Usable(levelCap.load(std::memory_order_relaxed)),
+                                        std::memory_order_relaxed);
+    return static_cast<Level>(usableLevel.load(std::memory_order_relaxed));
+}
+
+}  // namespace detail
 
 Level ProcessorLevel() {
     static const Level level = DetectLevel();
     return level;
 }
 
-Level UsableLevel() { return std::min(ProcessorLevel(), levelCap.load(std::memory_order_relaxed)); }
-
-Level SetLevelCap(Level cap) { return levelCap.exchange(cap, std::memory_order_relaxed); }
+Level SetLevelCap(Level cap) {
+    const Level previous = levelCap.exchange(cap, std::memory_order_relaxed);
+    detail::usableLevel.store(Usable(cap), std::memory_order_relaxed);
+    return previous;
+}
 
 }  // namespace cpu

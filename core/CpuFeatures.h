@@ -8,6 +8,8 @@
 // benchmarks lower it to reach the slower forms.
 #pragma once
 
+#include <atomic>
+
 #include "FonacoreApi.h"
 
 namespace cpu {
@@ -24,11 +26,12 @@ FONACORE_API Level ProcessorLevel();
 
 // The level the vector code runs at: the processor's, limited by the cap.
 // Safe to read from any thread; a computation reads it once and keeps it, so
-// that its worker threads all take the same path.
-FONACORE_API Level UsableLevel();
+// that its worker threads all take the same path. Inline: the shortest
+// transforms ask on every call.
+inline Level UsableLevel();
 
 // Sets the cap (Avx512 by default, that is no limit) and returns the
-// previous one.
+// previous one. Set from one thread at a time, between computations.
 FONACORE_API Level SetLevelCap(Level cap);
 
 // Lowers the cap for the lifetime of the object and then restores it (tests
@@ -43,5 +46,18 @@ public:
 private:
     Level m_previous;
 };
+
+namespace detail {
+
+// The usable level, or -1 until the processor has been checked.
+FONACORE_API extern std::atomic<int> usableLevel;
+FONACORE_API Level CheckUsableLevel();
+
+}  // namespace detail
+
+inline Level UsableLevel() {
+    const int level = detail::usableLevel.load(std::memory_order_relaxed);
+    return level >= 0 ? static_cast<Level>(level) : detail::CheckUsableLevel();
+}
 
 }  // namespace cpu
