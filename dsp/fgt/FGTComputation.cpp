@@ -18,6 +18,7 @@
 
 #include "CpuFeatures.h"
 #include "FGTSums.h"
+#include "GreyPixel.h"
 #include "MemoryPrefault.h"
 
 namespace fgt {
@@ -259,7 +260,7 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     // Inside the levels q lies in 0 .. 255; NaN (equal levels, NaN values) is black.
     if (!(q >= 0.0 && q < 256.0)) return 0;
     const uint32_t grey = static_cast<uint32_t>(static_cast<int>(q) & 0xFF);
-    return grey * 65793u;
+    return grey * kGreyUnit;
 }
 
 void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, int threads) {
