@@ -77,9 +77,9 @@ bool FGTTransform::Calculate(const CKWave* wave, double P, double lower, double 
         for (int j = row; j < end; ++j) length += m_pRowLength[j];
         // The pixels are mapped as the rows are computed.
         const fgt::RowImage image{m_pPixels.get() + offset, lower, upper};
-        if (end > row && !fgt::ComputeLevels(signal, end - row, m_pFrequency.get() + row,
-                                             m_pSigmaT.get() + row, m_pRowLength.get() + row,
-                                             m_pLevel.get() + offset, fgt::BestSumPath(), kThreads, &image)) {
+        if (end > row &&
+            !fgt::ComputeLevels(signal, end - row, m_pFrequency.get() + row, m_pSigmaT.get() + row,
+                                m_pRowLength.get() + row, m_pLevel.get() + offset, kThreads, &image)) {
             // The signal was checked above: only its work arrays can fail.
             Reset();
             platform::ShowMessage(fgt::MemoryRefusalText(required, fgt::AvailableBytes()));
