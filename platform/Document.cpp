@@ -1,9 +1,13 @@
 #include "Document.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QString>
 #include <algorithm>
+#include <filesystem>
 
 #include "Messages.h"
 #include "View.h"
@@ -47,14 +51,17 @@ void Document::UpdateAllViews(View* sender, long hint, void* hintObject) {
 bool Document::OnNewDocument() { return true; }
 
 bool Document::OnOpenDocument(const std::string& path) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    QFile file(name);
-    if (path.empty() || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    // The name goes to the file system as the bytes it came in: a name that
+    // is no valid UTF-8 would come out of a QString as other bytes.
+    struct stat info {};
+    const int fd = path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)
+                       ? -1
+                       : open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
         ShowMessage("Cannot open the file " + path + ".\n\nНе удается открыть файл " + path + ".");
         return false;
     }
-    file.close();
+    close(fd);
     SetPathName(path);
     return true;
 }
@@ -65,9 +72,18 @@ void Document::SetPathName(const std::string& path) {
         m_strTitle.clear();
         return;
     }
-    const QFileInfo info(QString::fromStdString(path));
-    m_strPathName = info.absoluteFilePath().toStdString();
-    m_strTitle = info.fileName().toStdString();
+    std::string absolute = path;
+    if (path.front() != '/') {
+        std::error_code error;
+        absolute = std::filesystem::current_path(error).string() + "/" + path;
+    }
+    // Latin-1 gives every byte a character of its own and back, so the
+    // cleaned name keeps the bytes of the one given.
+    m_strPathName =
+        QDir::cleanPath(QString::fromLatin1(absolute.data(), static_cast<qsizetype>(absolute.size())))
+            .toLatin1()
+            .toStdString();
+    m_strTitle = m_strPathName.substr(m_strPathName.rfind('/') + 1);
 }
 
 }  // namespace platform
