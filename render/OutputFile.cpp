@@ -56,6 +56,11 @@ bool Refuse(const std::string& path, const std::string& reason) {
     return false;
 }
 
+bool RefuseStandardOutput(const std::string& reason) {
+    platform::ShowMessage("Не удается вывести PNG в стандартный вывод: " + reason + ".");
+    return false;
+}
+
 // An existing output that is not a regular file is never replaced: renaming
 // over it would destroy a device node, a pipe or a socket.
 bool RefuseIrregular(const std::string& path) {
@@ -116,14 +121,21 @@ std::string NewNameBeside(const std::string& path) {
 }  // namespace
 
 bool OutputFile::Check(const std::string& path, const std::string& input) {
-    if (IsStandardOutput(path)) return true;
-    if (!RefuseIrregular(path)) return false;
-    // The same file by any name: hard and symbolic links, "." and "..".
     struct stat target {};
     struct stat source {};
-    if (!input.empty() && stat(path.c_str(), &target) == 0 && stat(input.c_str(), &source) == 0 &&
-        source.st_dev == target.st_dev && source.st_ino == target.st_ino)
-        return Refuse(path, "это входной файл " + input);
+    // The same file by any name: hard and symbolic links, "." and "..", or
+    // standard output sent to it.
+    const bool isInput =
+        !input.empty() && stat(input.c_str(), &source) == 0 &&
+        (IsStandardOutput(path) ? fstat(STDOUT_FILENO, &target) : stat(path.c_str(), &target)) == 0 &&
+        source.st_dev == target.st_dev && source.st_ino == target.st_ino;
+    if (IsStandardOutput(path)) {
+        if (isatty(STDOUT_FILENO)) return RefuseStandardOutput("это терминал");
+        if (isInput) return RefuseStandardOutput("это входной файл " + input);
+        return true;
+    }
+    if (!RefuseIrregular(path)) return false;
+    if (isInput) return Refuse(path, "это входной файл " + input);
     const std::string folder = FolderOf(FollowLinks(path));
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||

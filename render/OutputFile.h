@@ -12,10 +12,11 @@ class OutputFile {
 public:
     static bool IsStandardOutput(const std::string& path) { return path == "-"; }
 
-    // True when the picture may go to `path`: standard output; or a name
-    // whose folder exists and is writable and that names no existing file
-    // other than a regular one (a folder, a device, a named pipe or a socket
-    // is refused, and so is the input file itself, by whatever link).
+    // True when the picture may go to `path`: standard output that is
+    // neither a terminal nor the input file; or a name whose folder exists
+    // and is writable and that names no existing file other than a regular
+    // one (a folder, a device, a named pipe or a socket is refused, and so is
+    // the input file itself, by whatever link).
     static bool Check(const std::string& path, const std::string& input = {});
 
     // Writes `picture` as PNG with the zlib level `compression`. A file goes

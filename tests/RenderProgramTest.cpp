@@ -3,6 +3,7 @@
 // of its own that puts the temporary signal files into a folder the test
 // watches. Checks exit codes, standard streams, the written PNG and that a
 // failure writes nothing and leaves no file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,8 +46,9 @@ struct ChildRun {
 struct ChildSetup {
     // Runs in the child between fork and exec: limits and signal dispositions.
     std::function<void()> inChild;
-    // Standard error goes to this file instead of a pipe.
+    // Standard error (output) goes to this file instead of a pipe.
     std::string errorFile;
+    std::string outputFile;
     // Another program to start instead (a shell that passes names Qt cannot).
     QString program;
 };
@@ -79,6 +81,8 @@ protected:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(QString::fromStdString(m_out.path()));
         if (!setup.errorFile.empty()) process.setStandardErrorFile(QString::fromStdString(setup.errorFile));
+        if (!setup.outputFile.empty())
+            process.setStandardOutputFile(QString::fromStdString(setup.outputFile));
         if (setup.inChild) process.setChildProcessModifier(setup.inChild);
         process.start(setup.program.isEmpty() ? QStringLiteral(FONAVID_RENDER_PROGRAM) : setup.program,
                       arguments);
@@ -294,7 +298,7 @@ TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
     const std::string output = m_out.file(GetParam().output);
     const std::string log = output + ".log";
     QProcess process;
-    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")}, {{}, log, {}});
+    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")}, {{}, log, {}, {}});
     ASSERT_TRUE(process.waitForStarted());
     ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT", log));
     EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
@@ -323,6 +327,13 @@ TEST_F(RenderProgramTest, InterruptedWriteRemovesTheHalfWrittenPng) {
             QStringLiteral("--step=16"), QStringLiteral("--mode=am"), QStringLiteral("--compression=9")});
     ASSERT_TRUE(process.waitForStarted());
     ASSERT_TRUE(WaitForText(process, "Записывается"));
+    // The new file beside the output, being written.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (OutputFiles().isEmpty() && process.state() == QProcess::Running &&
+           std::chrono::steady_clock::now() < deadline)
+        process.waitForFinished(10);
+    ASSERT_EQ(OutputFiles().size(), 1);
+    EXPECT_TRUE(OutputFiles()[0].startsWith(QStringLiteral("noise.png."))) << OutputFiles()[0].toStdString();
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << "the write ended before the signal";
@@ -383,8 +394,17 @@ TEST_F(RenderProgramTest, OutputThatIsTheInputIsRefused) {
     ASSERT_EQ(lstat(symbolic.c_str(), &named), 0);
     EXPECT_TRUE(S_ISLNK(named.st_mode));
     // The input given through a link is the same file too.
-    const ChildRun run = Start({Q(symbolic), QStringLiteral("-o"), Q(input)});
+    ChildRun run = Start({Q(symbolic), QStringLiteral("-o"), Q(input)});
     EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(ReadFile(input) == recording);
+    // And so is standard output appended to it.
+    ChildSetup shell;
+    shell.program = QStringLiteral("/bin/sh");
+    run = Start({QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" -o - >> \"$1\""),
+                 QStringLiteral(FONAVID_RENDER_PROGRAM), Q(input)},
+                shell);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Не удается вывести PNG в стандартный вывод: это входной файл " + input + ".\n");
     EXPECT_TRUE(ReadFile(input) == recording);
 }
 
@@ -402,6 +422,17 @@ TEST_F(RenderProgramTest, DashWritesThePngToStandardOutput) {
     EXPECT_EQ(streamed, QImage(Q(file)));
     EXPECT_TRUE(run.out == ReadFile(file)) << "the same bytes as the file";
     EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+    // Not on a terminal, where the picture would be noise.
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    ChildSetup onTerminal;
+    onTerminal.outputFile = ptsname(terminal);
+    const ChildRun refused = Start({Q(input), QStringLiteral("-o"), QStringLiteral("-")}, onTerminal);
+    close(terminal);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "Не удается вывести PNG в стандартный вывод: это терминал.\n");
 }
 
 TEST_F(RenderProgramTest, FileSizeLimitIsAnOrdinaryWriteFailure) {
