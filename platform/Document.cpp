@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
 
 #include "Messages.h"
 #include "View.h"
@@ -51,12 +51,15 @@ void Document::UpdateAllViews(View* sender, long hint, void* hintObject) {
 bool Document::OnNewDocument() { return true; }
 
 bool Document::OnOpenDocument(const std::string& path) {
-    // The name goes to the file system as the bytes it came in: a name that
-    // is no valid UTF-8 would come out of a QString as other bytes.
-    struct stat info {};
-    const int fd = path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)
-                       ? -1
-                       : open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // The name's own bytes go to the file system: a name that is not valid
+    // UTF-8 would name another file after a trip through a QString.
+    struct stat st {};
+    int fd = -1;
+    if (!path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        do {
+            fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0) {
         ShowMessage("Cannot open the file " + path + ".\n\nНе удается открыть файл " + path + ".");
         return false;
@@ -72,18 +75,9 @@ void Document::SetPathName(const std::string& path) {
         m_strTitle.clear();
         return;
     }
-    std::string absolute = path;
-    if (path.front() != '/') {
-        std::error_code error;
-        absolute = std::filesystem::current_path(error).string() + "/" + path;
-    }
-    // Latin-1 gives every byte a character of its own and back, so the
-    // cleaned name keeps the bytes of the one given.
-    m_strPathName =
-        QDir::cleanPath(QString::fromLatin1(absolute.data(), static_cast<qsizetype>(absolute.size())))
-            .toLatin1()
-            .toStdString();
-    m_strTitle = m_strPathName.substr(m_strPathName.rfind('/') + 1);
+    const QFileInfo info(QString::fromStdString(path));
+    m_strPathName = info.absoluteFilePath().toStdString();
+    m_strTitle = info.fileName().toStdString();
 }
 
 }  // namespace platform
