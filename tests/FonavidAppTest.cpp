@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include "AboutDlg.h"
@@ -113,9 +114,9 @@ TEST_F(FonavidAppTest, EmptyRecentListShowsTheGrayedPlaceholder) {
 
 // No file named, however the launcher says so: the main window alone, no document.
 TEST_F(FonavidAppTest, CommandLineWithoutFilesMakesNoDocument) {
-    for (const QStringList& line : {QStringList{QStringLiteral("fonavid")},
-                                    QStringList{QStringLiteral("fonavid"), QString()},
-                                    QStringList{QStringLiteral("fonavid"), QStringLiteral("--")}}) {
+    for (const QStringList& line :
+         {QStringList{QStringLiteral("fonavid")}, QStringList{QStringLiteral("fonavid"), QString()},
+          QStringList{QStringLiteral("fonavid"), QStringLiteral("--")}}) {
         std::unique_ptr<CFonavidApp> second = MakeApp();
         ASSERT_TRUE(second->InitInstance(line));
         EXPECT_TRUE(second->GetDocTemplate()->GetDocuments().empty()) << line.join(' ').toStdString();
@@ -140,15 +141,16 @@ TEST_F(FonavidAppTest, CommandLineFilesOpenEachAsFileOpenWould) {
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path())));
     Wav("relative.wav");
     std::unique_ptr<CFonavidApp> second = MakeApp();
-    const bool started = second->InitInstance(
-        {QStringLiteral("fonavid"), QString::fromStdString(first), QString::fromStdString(missing),
-         QStringLiteral("relative.wav"), QString::fromStdString(junk), QStringLiteral("--"),
-         QStringLiteral("-dash.wav")});
+    const bool started = second->InitInstance({QStringLiteral("fonavid"), QString::fromStdString(first),
+                                               QString::fromStdString(missing),
+                                               QStringLiteral("relative.wav"), QString::fromStdString(junk),
+                                               QStringLiteral("--"), QStringLiteral("-dash.wav")});
     QDir::setCurrent(previousFolder);
     ASSERT_TRUE(started);
 
     std::vector<std::string> titles;
-    for (const auto& document : second->GetDocTemplate()->GetDocuments()) titles.push_back(document->GetTitle());
+    for (const auto& document : second->GetDocTemplate()->GetDocuments())
+        titles.push_back(document->GetTitle());
     EXPECT_EQ(titles, (std::vector<std::string>{"first.wav", "relative.wav", "-dash.wav"}));
     EXPECT_EQ(second->GetMainFrame()->GetMdiArea()->subWindowList().size(), 3);
     EXPECT_TRUE(second->GetMainFrame()->isMaximized());
@@ -252,8 +254,8 @@ TEST_F(FonavidAppTest, InstalledDesktopEntryMakesTheRegistrationUnnecessary) {
     const QString system = QString::fromStdString(dir.file("system"));
     ASSERT_TRUE(QDir().mkpath(system + QStringLiteral("/applications")));
     ASSERT_TRUE(testwav::writeFile(dir.file("system/applications/fonavid.desktop"), {'#'}));
-    const QString written = QString::fromStdString(dir.file("home")) +
-                            QStringLiteral("/applications/Fonavid.Document.desktop");
+    const QString written =
+        QString::fromStdString(dir.file("home")) + QStringLiteral("/applications/Fonavid.Document.desktop");
     CFonavidApp::Environment env;
     env.dataHome = dir.file("home");
     env.program = "/opt/fonavid/bin/fonavid";
@@ -279,6 +281,22 @@ TEST(DesktopEntry, OnlyAnAbsoluteProgramPathIsRegistered) {
     }
     EXPECT_FALSE(QDir(QString::fromStdString(dir.file("applications"))).exists());
     EXPECT_FALSE(CFonavidApp::RegisterShellFileTypes(dir.path(), "/usr/bin/fonavid").empty());
+}
+
+// Qt's own buttons and dialogs speak Russian beside the Russian interface,
+// whatever the user's locale; removing the translator restores them.
+TEST(QtTranslations, LoadedTheStandardTextsAreRussian) {
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    const auto missing = [] { return QCoreApplication::translate("QFileDialog", "File not found"); };
+    ASSERT_EQ(cancel(), QStringLiteral("Cancel"));
+    QTranslator* translator = CFonavidApp::LoadQtTranslations();
+    ASSERT_NE(translator, nullptr) << "Qt's Russian translations are not installed";
+    EXPECT_EQ(translator->parent(), QCoreApplication::instance());
+    EXPECT_EQ(cancel(), QStringLiteral("Отмена"));
+    EXPECT_TRUE(missing().startsWith(QStringLiteral("Файл не найден"))) << missing().toStdString();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
 
 TEST(DesktopEntry, ProgramPathIsQuotedForExec) {

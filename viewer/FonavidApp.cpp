@@ -2,18 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
-#include <QFileDialog>
-#include <QGuiApplication>
 #include <QMdiArea>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTranslator>
 
 #include "AboutDlg.h"
 #include "ChildFrame.h"
