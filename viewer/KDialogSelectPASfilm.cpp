@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "DialogUnits.h"
 #include "KMultiWaveFilm.h"
 #include "Messages.h"
 #include "ResourceIds.h"
@@ -25,7 +26,7 @@ const char* const kNoFilm = "Нет привязки к звуковому му�
 const char* const kEnterNumber = "Enter a number.";
 const char* const kEnterNumberBetween = "Enter a number between %1 and %2.";
 
-// Control ids of the template.
+// Control ids of the dialog's widgets (their object names).
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDC_LEFT = 1002;
@@ -44,32 +45,6 @@ constexpr int IDC_SET_TIME_HZ = 1021;
 constexpr int IDC_SIZE_TIME_MS = 1022;
 constexpr int IDC_SET_TIME_MS = 1023;
 
-// Converts dialog units into pixels of the dialog's font: a horizontal unit
-// is a quarter of the average character width, a vertical one an eighth of
-// the character height. Fonts whose Cyrillic letters run wider than the
-// average of the Latin ones may need a wider horizontal unit (widen()), so
-// that every fixed text fits its place of the template.
-class DialogUnits {
-public:
-    explicit DialogUnits(const QFont& font) {
-        const QFontMetrics fm(font);
-        const int avg = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-        m_baseX = std::max(1, (avg / 26 + 1) / 2);
-        m_baseY = std::max(1, fm.height());
-    }
-    void widen(double factor) { m_scaleX = std::max(m_scaleX, factor); }
-    int x(int du) const { return static_cast<int>(du * m_baseX * m_scaleX / 4); }
-    int y(int du) const { return du * m_baseY / 8; }
-    QRect rect(const QRect& r) const {
-        return QRect(x(r.x()), y(r.y()), x(r.x() + r.width()) - x(r.x()), y(r.height()));
-    }
-
-private:
-    int m_baseX;
-    int m_baseY;
-    double m_scaleX = 1.0;
-};
-
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
@@ -86,8 +61,8 @@ CKDialogSelectPASfilm::~CKDialogSelectPASfilm() = default;
 void CKDialogSelectPASfilm::CreateControls() {
     DialogUnits du(font());
     const QFontMetrics fm(font());
-    // Template rectangles in dialog units, and the widest fixed text found
-    // relative to the width it is given.
+    // Each widget's rectangle in dialog units, and the widest fixed text
+    // found relative to the width it is given.
     std::vector<std::pair<QWidget*, QRect>> placed;
     double needed = 1.0;
     const auto fits = [&](const QString& text, int cx, int padding) {
@@ -95,8 +70,8 @@ void CKDialogSelectPASfilm::CreateControls() {
             needed = std::max(needed, (fm.horizontalAdvance(text) + padding) / static_cast<double>(du.x(cx)));
     };
 
-    // Widgets are made in the order of the template, which is also the tab
-    // order and the stacking order (group boxes lie under their contents).
+    // Widgets are made in the order of the layout below, which is also the
+    // tab order and the stacking order (group boxes lie under their contents).
     const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
         if (id != -1) w->setObjectName(QString::number(id));
         placed.emplace_back(w, QRect(x, y, cx, cy));
