@@ -9,6 +9,7 @@
 #include "FilmSpace.h"
 #include "Messages.h"
 #include "PcmFrameLoader.h"
+#include "PlaybackController.h"
 #include "Profile.h"
 
 namespace {
@@ -35,6 +36,8 @@ CFonavidDoc::CFonavidDoc() {
 }
 
 CFonavidDoc::~CFonavidDoc() {
+    // A playback of this document reads the film: it ends before the film does.
+    if (CPlaybackController* playback = CPlaybackController::Existing()) playback->ForgetDocument(this);
     // The file closes before the film removes its temporary files.
     m_reader.CloseWaveFile();
 }
@@ -140,4 +143,10 @@ void CFonavidDoc::SetTimeFrequencyCursor(double time, double frequency) {
     if (m_dCursorFrequency > nyquist) m_dCursorFrequency = nyquist;
     if (!(m_dCursorFrequency >= 0.0)) m_dCursorFrequency = 0.0;
     UpdateAllViews(nullptr, kHintCursorMoved, nullptr);
+}
+
+void CFonavidDoc::SetPlayhead(long sample) {
+    if (sample == m_nPlayheadSample) return;
+    m_nPlayheadSample = sample;
+    UpdateAllViews(nullptr, kHintPlayheadMoved, nullptr);
 }
