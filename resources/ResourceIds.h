@@ -8,8 +8,8 @@ namespace res {
 // Dialog templates and menus.
 constexpr int IDD_PROGRESS = 9;
 constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDR_MAINFRAME = 128;    // main menu (no document), accelerators, toolbar
-constexpr int IDR_FONAVIDTYPE = 129;  // menu of a document window
+constexpr int IDR_MAINFRAME = 128;     // main menu (no document), accelerators, toolbar
+constexpr int IDR_FONAVIDTYPE = 129;   // menu of a document window
 constexpr int IDR_SONOGRAM_POPUP = 132;
 constexpr int IDD_SELECT_PAS_FILM = 133;
 constexpr int IDR_FGT_POPUP = 136;

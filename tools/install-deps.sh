@@ -3,8 +3,13 @@
 # need, when they are missing (as root, or through sudo).
 set -euo pipefail
 
+# Playback: Qt Multimedia (its audio sink talks to PulseAudio, or to PipeWire
+# through pipewire-pulse, with libpulse; no media plugin is needed for it),
+# libsoxr for rates the device does not take, the SVG icon engine for the
+# play icons, and a PulseAudio server that the tests start with a null sink.
 packages=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev
-          libgmock-dev libbenchmark-dev libfftw3-dev ccache desktop-file-utils fonts-dejavu-core valgrind locales)
+          libgmock-dev libbenchmark-dev libfftw3-dev ccache desktop-file-utils fonts-dejavu-core valgrind locales
+          qt6-multimedia-dev libsoxr-dev libqt6svg6 pulseaudio pulseaudio-utils)
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 missing=()
