@@ -184,6 +184,8 @@ bool CPlaybackController::Play(CFonavidDoc* doc, double startTime, double endTim
     return true;
 }
 
+qint64 CPlaybackController::GetProcessedUs() const { return m_pWorker->GetProcessedUs(); }
+
 void CPlaybackController::Refresh() {
     if (m_pDoc == nullptr) return;
     const qint64 processed = m_pWorker->GetProcessedUs();

@@ -59,6 +59,8 @@ public:
     const CFonavidDoc* GetDocument() const { return m_pDoc; }
     const QAudioFormat& GetFormat() const { return m_format; }
     const PlayheadMapping& GetMapping() const { return m_mapping; }
+    // The sink's processed time of the current playback as last published.
+    qint64 GetProcessedUs() const;
     // Milliseconds from the last Play to the first sound the sink reported
     // processed; -1 until then.
     qint64 GetStartLatencyMs() const { return m_nStartLatencyMs; }
