@@ -10,6 +10,7 @@
 #include <QWindow>
 #include <cstdio>
 
+#include "DialogUnits.h"
 #include "MainWindow.h"
 
 namespace {
@@ -25,17 +26,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override { event->ignore(); }
-};
-
-// The layout is drawn in dialog units: a quarter of the font's average
-// character width horizontally, an eighth of its height vertically.
-struct DialogUnits {
-    explicit DialogUnits(const QFontMetrics& fm) : baseX(fm.averageCharWidth()), baseY(fm.height()) {}
-    QRect rect(int x, int y, int w, int h) const {
-        return QRect(x * baseX / 4, y * baseY / 8, w * baseX / 4, h * baseY / 8);
-    }
-    int baseX;
-    int baseY;
 };
 
 CKDialogProgress::Observer& CurrentObserver() {
@@ -85,7 +75,7 @@ bool CKDialogProgress::Create(QWidget* pParent) {
     dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint);
 
-    const DialogUnits du(dialog->fontMetrics());
+    const DialogUnits du(dialog->font());
     auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
     ok->setGeometry(du.rect(496, 7, 50, 14));
     ok->setDefault(true);

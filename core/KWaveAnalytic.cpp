@@ -1,5 +1,4 @@
 // CKWave: the analytic signal (imaginary parts from the Hilbert filter).
-#include <charconv>
 #include <string>
 
 #include "HilbertFilter.h"
@@ -7,18 +6,8 @@
 #include "KWave.h"
 #include "MainWindow.h"
 #include "Messages.h"
+#include "NumberFormat.h"
 #include "WaitCursor.h"
-
-namespace {
-
-// "%.3f" without the user's locale: the decimal separator is always a point.
-std::string FixedThreeDecimals(double value) {
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
-    return std::string(text, result.ptr);
-}
-
-}  // namespace
 
 bool CKWave::CalculateImaginaryPartOfSignal() {
     if (m_bSignalRealyComplex) return true;
@@ -38,7 +27,7 @@ bool CKWave::CalculateImaginaryPartOfSignal() {
     platform::WaitCursor waitCursor;
     progress.Create(platform::GetMainWindow());
     m_strStatusText = "Рассчитываются данные для сонограммы высшего качества частотного слоя от 0 до " +
-                      FixedThreeDecimals(GetFrADC() * 0.5) + " Гц.";
+                      number::Fixed(GetFrADC() * 0.5, 3) + " Гц.";
     progress.SetStatusText(m_strStatusText);
 
     const long n = m_pFirstComplexSample != nullptr ? m_nSamples : 0;

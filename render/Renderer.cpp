@@ -15,16 +15,13 @@
 #include "KMultiWaveFilm.h"
 #include "KWave.h"
 #include "Messages.h"
+#include "NumberFormat.h"
 #include "PasFilmGrid.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
 #include "TempFileMapping.h"
 
-namespace {
-
-std::string Fixed(double value, int decimals) { return sonogram::FormatFixed(value, decimals); }
-
-}  // namespace
+using number::Fixed;
 
 Renderer::Renderer(ConsoleProgress* progress) : m_pProgress(progress) {}
 

@@ -1,3 +1,4 @@
+#include "NumberFormat.h"
 #include "SonogramReadout.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +52,8 @@ TEST(SonogramReadout, DecimalsFollowThePointerFrequency) {
               "0.000 Гц, 0.00 дБ (123456.000 Гц, 0.00 дБ)");
     // Zero and negative pointer frequencies have no logarithm: three decimals.
     EXPECT_EQ(sonogram::FormatPeakReadout(0.0, 0.0, 0.0, 0.0), "0.000 Гц, 0.00 дБ (0.000 Гц, 0.00 дБ)");
-    EXPECT_EQ(sonogram::FrequencyDecimals(-5.0), 3);
-    EXPECT_EQ(sonogram::FrequencyDecimals(NAN), 3);
+    EXPECT_EQ(readout::FrequencyDecimals(-5.0), 3);
+    EXPECT_EQ(readout::FrequencyDecimals(NAN), 3);
     // Levels of silence stay printable.
     EXPECT_EQ(sonogram::FormatPeakReadout(10.0, 0.0, 10.0, -INFINITY),
               "10.000 Гц, 0.00 дБ (10.000 Гц, -inf дБ)");
@@ -61,7 +62,7 @@ TEST(SonogramReadout, DecimalsFollowThePointerFrequency) {
 TEST(SonogramReadout, TimeHasThreeDecimals) {
     EXPECT_EQ(sonogram::FormatReadoutTime(251.0 * 88.0 / 22050.0), "1.002 c");
     EXPECT_EQ(sonogram::FormatReadoutTime(0.0), "0.000 c");
-    EXPECT_EQ(sonogram::FormatFixed(0.125, 2), "0.12");  // an exact tie goes to even, as printf
+    EXPECT_EQ(number::Fixed(0.125, 2), "0.12");  // an exact tie goes to even, as printf
 }
 
 TEST(SonogramReadout, RoundsLikePrintfInTheCLocale) {
@@ -72,7 +73,7 @@ TEST(SonogramReadout, RoundsLikePrintfInTheCLocale) {
         for (int decimals = 0; decimals <= 4; ++decimals) {
             char expected[64];
             std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
-            EXPECT_EQ(sonogram::FormatFixed(v, decimals), expected) << v << " with " << decimals;
+            EXPECT_EQ(number::Fixed(v, decimals), expected) << v << " with " << decimals;
         }
     }
     std::setlocale(LC_NUMERIC, saved.c_str());

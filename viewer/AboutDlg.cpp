@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "DialogUnits.h"
 #include "Icons.h"
 
 const char* const CAboutDlg::kCaption = "About Fonavid";
@@ -12,22 +13,12 @@ const char* const CAboutDlg::kSecondLine = "Сонограммы и FGT речи
 
 namespace {
 
-// Dialog units: a quarter of the average character width across, an eighth
-// of the character height down.
-struct DialogUnits {
-    explicit DialogUnits(const QFontMetrics& fm)
-        : x(std::max(1, fm.averageCharWidth())), y(std::max(1, fm.height())) {}
-    QRect rect(int l, int t, int w, int h) const { return QRect(l * x / 4, t * y / 8, w * x / 4, h * y / 8); }
-    int x;
-    int y;
-};
-
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(kCaption));
     setModal(true);
-    const DialogUnits du(fontMetrics());
+    const DialogUnits du(font());
     // The second line is wider than the template's field in most fonts: it
     // gets the room up to the button.
     const QRect frame = du.rect(0, 0, 235, 55);

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "DialogUnits.h"
 #include "KMultiWaveFilm.h"
 #include "Messages.h"
 #include "ResourceIds.h"
@@ -43,32 +44,6 @@ constexpr int IDC_SIZE_TIME_HZ = 1020;
 constexpr int IDC_SET_TIME_HZ = 1021;
 constexpr int IDC_SIZE_TIME_MS = 1022;
 constexpr int IDC_SET_TIME_MS = 1023;
-
-// Converts dialog units into pixels of the dialog's font: a horizontal unit
-// is a quarter of the average character width, a vertical one an eighth of
-// the character height. Fonts whose Cyrillic letters run wider than the
-// average of the Latin ones may need a wider horizontal unit (widen()), so
-// that every fixed text fits its place of the template.
-class DialogUnits {
-public:
-    explicit DialogUnits(const QFont& font) {
-        const QFontMetrics fm(font);
-        const int avg = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-        m_baseX = std::max(1, (avg / 26 + 1) / 2);
-        m_baseY = std::max(1, fm.height());
-    }
-    void widen(double factor) { m_scaleX = std::max(m_scaleX, factor); }
-    int x(int du) const { return static_cast<int>(du * m_baseX * m_scaleX / 4); }
-    int y(int du) const { return du * m_baseY / 8; }
-    QRect rect(const QRect& r) const {
-        return QRect(x(r.x()), y(r.y()), x(r.x() + r.width()) - x(r.x()), y(r.height()));
-    }
-
-private:
-    int m_baseX;
-    int m_baseY;
-    double m_scaleX = 1.0;
-};
 
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 

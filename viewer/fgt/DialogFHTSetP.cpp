@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "DialogUnits.h"
 #include "Messages.h"
 #include "PasFilmGrid.h"
 #include "ResourceIds.h"
@@ -20,16 +21,6 @@ const char* const kEnterNumberBetween = "Enter a number between %1 and %2.";
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDC_EDIT_P = 1024;
-
-// Dialog units of the dialog's font in pixels: a horizontal unit is a quarter
-// of the average character width, a vertical one an eighth of the height.
-QRect DialogRect(const QFont& font, int x, int y, int cx, int cy) {
-    const QFontMetrics fm(font);
-    const int avg = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int baseX = std::max(1, (avg / 26 + 1) / 2);
-    const int baseY = std::max(1, fm.height());
-    return QRect(x * baseX / 4, y * baseY / 8, cx * baseX / 4, cy * baseY / 8);
-}
 
 // A keystroke that would type something other than digits (control keys,
 // shortcuts and editing keys pass).
@@ -49,19 +40,20 @@ bool TypesNonDigit(const QKeyEvent* key) {
 CDialogFHT_set_P::CDialogFHT_set_P(QWidget* parent) : QDialog(parent) {
     setObjectName(QString::number(res::IDD_FHT_SET_P));
     setWindowTitle(QStringLiteral("Dialog"));
-    const QRect size = DialogRect(font(), 0, 0, 186, 90);
+    const DialogUnits du(font());
+    const QRect size = du.rect(0, 0, 186, 90);
     setFixedSize(size.width(), size.height());
 
     m_pOK = new QPushButton(QStringLiteral("OK"), this);
     m_pOK->setObjectName(QString::number(IDOK));
-    m_pOK->setGeometry(DialogRect(font(), 129, 7, 50, 14));
+    m_pOK->setGeometry(du.rect(129, 7, 50, 14));
     m_pOK->setDefault(true);
     m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_pCancel->setObjectName(QString::number(IDCANCEL));
-    m_pCancel->setGeometry(DialogRect(font(), 129, 24, 50, 14));
+    m_pCancel->setGeometry(du.rect(129, 24, 50, 14));
     m_pEdit = new QLineEdit(this);
     m_pEdit->setObjectName(QString::number(IDC_EDIT_P));
-    m_pEdit->setGeometry(DialogRect(font(), 26, 28, 66, 15));
+    m_pEdit->setGeometry(du.rect(26, 28, 66, 15));
     m_pEdit->setAlignment(Qt::AlignCenter);
     m_pEdit->installEventFilter(this);
     // The edit comes first in the tab order, so it has the focus when the dialog opens.

@@ -3,6 +3,7 @@
 #include "DialogFHTSetP.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
+#include "LevelSteps.h"
 #include "Messages.h"
 #include "PlaybackController.h"
 #include "ResourceIds.h"
@@ -141,25 +142,11 @@ void CKFGTransformerView::OnFGTSetP() {
 }
 
 void CKFGTransformerView::OnLevelCommand(int id) {
-    switch (id) {
-        case res::ID_UPPER_LEVEL_RAISE:
-            m_dUpperLevel += 10.0;
-            break;
-        case res::ID_UPPER_LEVEL_LOWER:
-            m_dUpperLevel -= 10.0;
-            if (m_dUpperLevel < m_dLowerLevel) m_dLowerLevel = m_dUpperLevel - 1.0;
-            break;
-        case res::ID_LOWER_LEVEL_RAISE:
-            m_dLowerLevel += 10.0;
-            if (m_dLowerLevel > m_dUpperLevel) m_dUpperLevel = m_dLowerLevel + 1.0;
-            break;
-        case res::ID_LOWER_LEVEL_LOWER:
-            m_dLowerLevel -= 10.0;
-            break;
-        default:
-            m_dLowerLevel = 0.0;
-            m_dUpperLevel = 50.0;
-            break;
+    // The default levels are the pane's own; the steps are shared with the
+    // sonogram panes.
+    if (!LevelSteps::Apply(id, m_dUpperLevel, m_dLowerLevel)) {
+        m_dLowerLevel = 0.0;
+        m_dUpperLevel = 50.0;
     }
     BuildFGTImage();
 }

@@ -15,18 +15,12 @@
 #include "KMultiWaveFilm.h"
 #include "PlayheadPainter.h"
 #include "ResourceIds.h"
-#include "SonogramReadout.h"
+#include "FrequencyText.h"
 
 namespace {
 
 const char* const kNotInitialised = "FGT не проинициализированно - ";
 const char* const kNotReady = "FGT не готово.";
-
-// The read-out of frequency f: fewer decimals as the frequency has more
-// integer digits, as in the sonogram's read-out.
-std::string FormatFrequency(double f) {
-    return sonogram::FormatFixed(f, sonogram::FrequencyDecimals(f)) + " Гц";
-}
 
 }  // namespace
 
@@ -93,7 +87,7 @@ void CKFGTransformerView::OnMouseMove(const QPoint& point) {
     m_strToolTip.clear();
     const int row = m_nRows - point.y();
     if (row >= 0 && row < m_nRows && m_pFrequency != nullptr) {
-        m_strText = FormatFrequency(m_pFrequency[row]);
+        m_strText = readout::FormatFrequency(m_pFrequency[row]);
         m_strToolTip += m_strText;
         m_ToolTip = QString::fromStdString(m_strToolTip);
         // A tip already on screen follows the pointer's row at once.

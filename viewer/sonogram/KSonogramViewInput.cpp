@@ -10,6 +10,7 @@
 #include "KMultiWaveFilm.h"
 #include "KSonogramView.h"
 #include "KWave.h"
+#include "LevelSteps.h"
 #include "PlaybackController.h"
 #include "PlayheadMapping.h"
 #include "ResourceIds.h"
@@ -52,21 +53,10 @@ bool CKSonogramView::OnCommand(int id) {
             ClearPixelCache();
             return true;
         case res::ID_UPPER_LEVEL_RAISE:
-            m_dUpperLevel += 10.0;
-            ClearPixelCache();
-            return true;
         case res::ID_UPPER_LEVEL_LOWER:
-            m_dUpperLevel -= 10.0;
-            if (m_dUpperLevel < m_dLowerLevel) m_dLowerLevel = m_dUpperLevel - 1.0;
-            ClearPixelCache();
-            return true;
         case res::ID_LOWER_LEVEL_RAISE:
-            m_dLowerLevel += 10.0;
-            if (m_dLowerLevel > m_dUpperLevel) m_dUpperLevel = m_dLowerLevel + 1.0;
-            ClearPixelCache();
-            return true;
         case res::ID_LOWER_LEVEL_LOWER:
-            m_dLowerLevel -= 10.0;
+            LevelSteps::Apply(id, m_dUpperLevel, m_dLowerLevel);
             ClearPixelCache();
             return true;
         case res::ID_LEVELS_DEFAULT:

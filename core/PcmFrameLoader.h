@@ -17,9 +17,10 @@
 
 #include <functional>
 
+#include "FonacoreApi.h"
 #include "KComplex.h"
 
-class PcmFrameLoader {
+class FONACORE_API PcmFrameLoader {
 public:
     // Reads up to `count` bytes into `buffer`; returns the bytes read, 0 at
     // the end of the data, a negative value on error.

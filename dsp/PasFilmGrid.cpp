@@ -7,7 +7,7 @@
 #include <climits>
 #include <cmath>
 
-#include "SonogramReadout.h"
+#include "NumberFormat.h"
 
 namespace pasfilm {
 
@@ -106,7 +106,7 @@ Readouts ComputeReadouts(double layerRate, double freqHz, int step, int fftSize)
 
 std::string FormatFixed(double value, int decimals) {
     if (!std::isfinite(value)) return kUnknown;
-    const std::string text = sonogram::FormatFixed(value, decimals);
+    const std::string text = number::Fixed(value, decimals);
     return text.empty() ? std::string(kUnknown) : text;
 }
 

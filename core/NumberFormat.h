@@ -1,0 +1,15 @@
+// Numbers as the program writes them in messages, read-outs and files:
+// printf's "%.<decimals>f" with a decimal point, whatever the user's locale.
+#pragma once
+
+#include <string>
+
+#include "FonacoreApi.h"
+
+namespace number {
+
+// "%.<decimals>f" in the C locale, rounded as printf rounds (exact ties go to
+// even). Empty only when the text would not fit 400 characters.
+FONACORE_API std::string Fixed(double value, int decimals);
+
+}  // namespace number
