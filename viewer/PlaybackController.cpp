@@ -19,7 +19,7 @@
 namespace {
 
 // The play-head is redrawn this often; where it stands comes from the sink.
-constexpr int kRefreshMs = 15;
+constexpr int kRefreshMs = 8;
 
 QPointer<CPlaybackController> g_instance;
 
@@ -185,6 +185,8 @@ bool CPlaybackController::Play(CFonavidDoc* doc, double startTime, double endTim
 }
 
 qint64 CPlaybackController::GetProcessedUs() const { return m_pWorker->GetProcessedUs(); }
+
+qint64 CPlaybackController::GetProcessedAtMs() const { return m_pWorker->GetProcessedAtMs(); }
 
 void CPlaybackController::Refresh() {
     if (m_pDoc == nullptr) return;

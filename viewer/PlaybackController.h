@@ -61,6 +61,8 @@ public:
     const PlayheadMapping& GetMapping() const { return m_mapping; }
     // The sink's processed time of the current playback as last published.
     qint64 GetProcessedUs() const;
+    // When that time was read from the sink (QDeadlineTimer::current() milliseconds).
+    qint64 GetProcessedAtMs() const;
     // Milliseconds from the last Play to the first sound the sink reported
     // processed; -1 until then.
     qint64 GetStartLatencyMs() const { return m_nStartLatencyMs; }

@@ -1,12 +1,13 @@
 #include "PlaybackWorker.h"
 
 #include <QAudioSink>
+#include <QDeadlineTimer>
 #include <QTimer>
 
 namespace {
 
 // How often the sink's buffer is topped up and its time read.
-constexpr int kFeedPeriodMs = 10;
+constexpr int kFeedPeriodMs = 5;
 // The sink's buffer: long enough that a busy machine does not starve it.
 constexpr int kBufferMs = 1000;
 
@@ -63,6 +64,7 @@ void PlaybackWorker::Feed() {
     }
     const qint64 processed = m_pSink->processedUSecs();
     m_nProcessedUs.store(processed, std::memory_order_release);
+    m_nProcessedAtMs.store(QDeadlineTimer::current().deadline(), std::memory_order_release);
     const qint64 duration = m_feed->GetTotalFrames() * 1000000 / m_pSink->format().sampleRate();
     // Done when every byte went out and the sink has played them, or has
     // run dry after the last of them.

@@ -27,6 +27,9 @@ public:
     // Published for the user-interface thread.
     qint64 GetProcessedUs() const { return m_nProcessedUs.load(std::memory_order_acquire); }
     qint64 GetBytesWritten() const { return m_nBytesWritten.load(std::memory_order_acquire); }
+    // When the processed time was last read from the sink (QElapsedTimer's
+    // monotonic clock, milliseconds): how old the play-head's source is.
+    qint64 GetProcessedAtMs() const { return m_nProcessedAtMs.load(std::memory_order_acquire); }
 
 public:
     // Opens a sink on `device` in `format` and plays `feed` (taken over) to
@@ -53,4 +56,5 @@ private:
     QByteArray m_chunk;
     std::atomic<qint64> m_nProcessedUs{0};
     std::atomic<qint64> m_nBytesWritten{0};
+    std::atomic<qint64> m_nProcessedAtMs{0};
 };
