@@ -80,7 +80,7 @@ void BM_SonogramPane(benchmark::State& state) {
             int run = 1;
             while (x + run < kFirstColumn + kPaneWidth && s + run < kPaneWidth && pixelTags[s + run] != x + run)
                 ++run;
-            sonogram::ColourColumns(1, levels.data() + static_cast<size_t>(s) * kRows,
+            sonogram::ColourColumns(sonogram::kModeAmplitude, levels.data() + static_cast<size_t>(s) * kRows,
                                     phases.data() + static_cast<size_t>(s) * kRows, kRows, run, upper, lower,
                                     pixels.data() + s, kPaneWidth);
             for (int i = 0; i < run; ++i) pixelTags[s + i] = x + i;

@@ -58,11 +58,6 @@ void CKWaveFileRead::close_wave_file() {
     m_bOpened = false;
 }
 
-void CKWaveFileRead::close_hmmio_file_wave() {
-    m_hmmio.reset();
-    m_bOpened = false;
-}
-
 bool CKWaveFileRead::OpenWaveFile(const std::string& path) {
     close_wave_file();
     // Nothing of a file opened before may look like part of this one.
@@ -106,7 +101,7 @@ bool CKWaveFileRead::open_mmio_and_descend_into_chunks() {
         return false;
     }
     if (!descend_into_data_chunk()) {
-        close_hmmio_file_wave();
+        close_wave_file();
         return false;
     }
     return true;

@@ -66,7 +66,6 @@ protected:
     bool descend_into_wave_chunk();
     bool descend_into_fmt__chunk();
     bool descend_into_data_chunk();
-    void close_hmmio_file_wave();
     void close_wave_file();
 
 private:

@@ -148,11 +148,11 @@ bool RenderOptions::ApplyValue(const std::string& name, const std::string& value
         }
     } else if (name == "mode") {
         if (value == "amplitude") {
-            mode = 1;
+            mode = sonogram::kModeAmplitude;
         } else if (value == "am") {
-            mode = 2;
+            mode = sonogram::kModeAM;
         } else if (value == "inverted") {
-            mode = 9;
+            mode = sonogram::WithInversionToggled(sonogram::kModeAmplitude);
         } else {
             return bad("Ожидается amplitude, am или inverted.");
         }

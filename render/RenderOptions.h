@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "SonogramColours.h"
+
 class RenderOptions {
 public:
     enum class Action { Render, Help, Version };
@@ -33,7 +35,7 @@ public:
     std::optional<double> sonelFreqHz;
     std::optional<int> stepSamples;
     Preset preset = Preset::None;
-    int mode = 1;  // the pane's mode word: 1 amplitude, 2 AM, 9 inverted
+    sonogram::SonogramMode mode = sonogram::kModeAmplitude;
     std::optional<double> upperLevel;
     std::optional<double> lowerLevel;
     bool highQuality = false;

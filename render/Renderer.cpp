@@ -52,10 +52,10 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     if (!BindGrid(options)) return false;
 
     CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
-    // The levels a bound pane starts with: 0 dB and the quantisation floor.
+    // The levels a bound pane starts with, unless given.
     const int bits = wave->GetNBitsPerSample();
-    m_settings.upperLevel = options.upperLevel.value_or(0.0);
-    m_settings.lowerLevel = options.lowerLevel.value_or(-20.0 * std::log10(std::pow(2.0, bits)));
+    m_settings.upperLevel = options.upperLevel.value_or(sonogram::PaneSettings::kDefaultUpperLevel);
+    m_settings.lowerLevel = options.lowerLevel.value_or(sonogram::PaneSettings::DefaultLowerLevel(bits));
     if (!(m_settings.upperLevel > m_settings.lowerLevel)) {
         platform::ShowMessage("Верхний уровень (" + Fixed(m_settings.upperLevel, 3) +
                               " дБ) должен быть выше нижнего (" + Fixed(m_settings.lowerLevel, 3) + " дБ).");
@@ -64,10 +64,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     m_settings.mode = options.mode;
     if (options.highQuality && !wave->IsSignalRealyComplex()) {
         wave->CalculateImaginaryPartOfSignal();
-        // As the pane's command: 10 ln 2 on both levels.
-        const double rise = 10.0 * std::log(2.0);
-        m_settings.upperLevel += rise;
-        m_settings.lowerLevel += rise;
+        m_settings.RaiseForHighQuality();
     }
     if (!ChooseRange(options)) return false;
 
@@ -141,13 +138,10 @@ bool Renderer::BindGrid(const RenderOptions& options) {
     const CKWave* bound = film.GetKWave(0, 0);
     const int n = options.fftSize;
     // A pane binds to layer 0 and derives its grid from the FFT length.
-    const sonogram::SonelGrid grid =
-        sonogram::DeriveSonelGrid(bound->GetFrADC(), bound->GetNBitsPerSample(), n);
     m_settings = SonogramRenderer::Settings();
+    static_cast<sonogram::PaneSettings&>(m_settings) =
+        sonogram::PaneSettings::Bound(bound->GetFrADC(), bound->GetNBitsPerSample(), n);
     m_settings.wave = film.GetKWave(options.layer, options.channel - 1);
-    m_settings.fftSize = n;
-    m_settings.sonelFreqHz = grid.sonelFreqHz;
-    m_settings.stepSamples = grid.stepSamples;
 
     // Another channel, layer or grid is chosen in the FAS-film dialog.
     const bool tuned = options.layer != 0 || options.channel != 1 ||

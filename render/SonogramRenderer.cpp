@@ -37,15 +37,7 @@ struct ColumnWorkspace {
 
 }  // namespace
 
-int SonogramRenderer::ColumnCount(const Settings& s) {
-    const CKWave* wave = s.wave;
-    if (wave == nullptr || wave->GetFirstComplexSample() == nullptr || !(wave->GetFrADC() > 0.0) ||
-        s.stepSamples <= 0 || wave->GetStartSampleNumber() < s.fftSize / 2)
-        return 0;
-    const long columns = wave->GetNSamples() / s.stepSamples;
-    return columns > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                     : static_cast<int>(columns);
-}
+int SonogramRenderer::ColumnCount(const Settings& s) { return s.ColumnCount(s.wave); }
 
 bool SonogramRenderer::Render(const Settings& s, int x0, int width, QImage& ring,
                               ProgressReporter* progress) {

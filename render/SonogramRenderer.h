@@ -12,21 +12,16 @@
 
 #include <QImage>
 
+#include "PaneSettings.h"
+
 class CKWave;
 class ProgressReporter;
 
 class SonogramRenderer {
 public:
-    // What shapes the pixels: the bound signal and the pane's grid, mode and
-    // levels.
-    struct Settings {
+    // What shapes the pixels: the bound signal and the pane's settings.
+    struct Settings : sonogram::PaneSettings {
         const CKWave* wave = nullptr;
-        int fftSize = 1024;
-        double sonelFreqHz = 0.0;
-        int stepSamples = 1;
-        int mode = 1;
-        double upperLevel = 0.0;
-        double lowerLevel = 0.0;
     };
 
     static constexpr int kThreads = 2;

@@ -87,7 +87,8 @@ std::vector<MenuEntry> MakeDocumentMenu() {
     };
 }
 
-// The standard prompts of the framework's commands ("prompt\ntooltip"), and
+// The status-bar prompts of the standard commands (file, edit, view, window
+// and help menus: "prompt\ntooltip"), and
 // the three of the program's own commands that carry a prompt.
 const std::map<int, std::string>& StringTable() {
     static const std::map<int, std::string> table = [] {

@@ -229,7 +229,7 @@ TEST_F(RendererTest, DefaultsAreThePanesPixels) {
 
 TEST_F(RendererTest, AMModeIsThePanesPixels) {
     RenderOptions options = Options(WriteVoice(3.0));
-    options.mode = 2;
+    options.mode = static_cast<sonogram::SonogramMode>(2);
     CompareSonogram(options, [](CKSonogramView* view) {
         ASSERT_TRUE(view->OnCommand(res::ID_SONOGRAM_AM));
         EXPECT_EQ(view->GetMode(), 2);
@@ -238,7 +238,7 @@ TEST_F(RendererTest, AMModeIsThePanesPixels) {
 
 TEST_F(RendererTest, InvertedModeIsThePanesPixels) {
     RenderOptions options = Options(WriteVoice(3.0));
-    options.mode = 9;
+    options.mode = static_cast<sonogram::SonogramMode>(9);
     CompareSonogram(options, [](CKSonogramView* view) {
         ASSERT_TRUE(view->OnCommand(res::ID_SONOGRAM_INVERTED));
         EXPECT_EQ(view->GetMode(), 9);
@@ -319,7 +319,7 @@ TEST_F(RendererTest, VoicePresetIsThePanesPixels) {
 TEST_F(RendererTest, TimeRangeInsideTheFileIsThePanesPixels) {
     RenderOptions options = Options(WriteVoice(4.0));
     options.startSeconds = 1.3;
-    options.mode = 2;
+    options.mode = static_cast<sonogram::SonogramMode>(2);
     CompareSonogram(
         options, [](CKSonogramView* view) { ASSERT_TRUE(view->OnCommand(res::ID_SONOGRAM_AM)); }, 1.3);
     EXPECT_EQ(m_renderedFirstColumn, static_cast<int>(1.3 * kRate / 88 + 0.5));
@@ -430,7 +430,7 @@ TEST_F(RendererTest, PngKeepsThePixelsAtEveryLevel) {
     RenderOptions options = Options(WriteVoice(2.0));
     const QImage grey = Render(options);
     ASSERT_TRUE(grey.allGray());
-    options.mode = 2;
+    options.mode = static_cast<sonogram::SonogramMode>(2);
     const QImage colour = Render(options);
     ASSERT_FALSE(colour.allGray());
     for (const QImage* picture : {&grey, &colour}) {

@@ -11,6 +11,11 @@
 
 namespace {
 
+using sonogram::SonogramMode;
+
+// The mode words as the tests spell them: 1 amplitude, 2 AM, 4 FM, 8 inverted.
+constexpr SonogramMode Mode(int word) { return static_cast<SonogramMode>(word); }
+
 constexpr uint32_t kSentinel = 0xDEADBEEFu;
 
 uint32_t Grey(int g) { return static_cast<uint32_t>(g) * 0x010101u; }
@@ -59,7 +64,7 @@ TEST(SonogramColumnColours, ModesPaintOnlyTheirColumn) {
     const std::vector<double> levels = {0.0, -10.0, -20.0, -30.0, 4.0, -40.0};
     const std::vector<double> zeroSteps(kRows, 0.0);
     const std::vector<double> steps = {0.01, -0.01, 0.0, 0.0005, -0.01, 0.01};
-    auto paint = [&](int mode, const std::vector<double>& p) {
+    auto paint = [&](SonogramMode mode, const std::vector<double>& p) {
         std::vector<uint32_t> image(kRows * kStride, kSentinel);
         sonogram::ColourColumn(mode, levels.data(), p.data(), kRows, 0.0, -40.0, image.data() + 1, kStride);
         for (int k = 0; k < kRows; ++k) {
@@ -71,16 +76,16 @@ TEST(SonogramColumnColours, ModesPaintOnlyTheirColumn) {
         return column;
     };
     // Greys 0, 63, 127, 191, 0, 255 by 255 * (0 - v) / 40.
-    const std::vector<uint32_t> amplitude = paint(1, zeroSteps);
+    const std::vector<uint32_t> amplitude = paint(Mode(1), zeroSteps);
     EXPECT_EQ(amplitude,
               (std::vector<uint32_t>{Grey(0), Grey(63), Grey(127), Grey(191), Grey(0), Grey(255)}));
 
-    const std::vector<uint32_t> inverted = paint(9, zeroSteps);
+    const std::vector<uint32_t> inverted = paint(Mode(9), zeroSteps);
     EXPECT_EQ(inverted,
               (std::vector<uint32_t>{Grey(255), Grey(192), Grey(128), Grey(64), Grey(255), 0xFF0000u}));
 
-    EXPECT_EQ(paint(2, zeroSteps), amplitude) << "AM with no phase steps is the amplitude image";
-    const std::vector<uint32_t> am = paint(2, steps);
+    EXPECT_EQ(paint(Mode(2), zeroSteps), amplitude) << "AM with no phase steps is the amplitude image";
+    const std::vector<uint32_t> am = paint(Mode(2), steps);
     EXPECT_EQ(am[0], 0x00FF00u);
     EXPECT_EQ(am[1], (255u << 16) | (63u << 8) | 63u);
     EXPECT_EQ(am[2], Grey(127));
@@ -88,21 +93,21 @@ TEST(SonogramColumnColours, ModesPaintOnlyTheirColumn) {
     EXPECT_EQ(am[4], 0xFF0000u);
     EXPECT_EQ(am[5], 0xFFFFFFu);
 
-    for (int mode : {4, 10, 12}) {
+    for (const SonogramMode mode : {Mode(4), Mode(10), Mode(12)}) {
         EXPECT_FALSE(sonogram::ModeHasColouring(mode));
         EXPECT_EQ(paint(mode, steps), std::vector<uint32_t>(kRows, kSentinel)) << "mode " << mode;
     }
-    for (int mode : {1, 2, 9}) EXPECT_TRUE(sonogram::ModeHasColouring(mode));
+    for (const SonogramMode mode : {Mode(1), Mode(2), Mode(9)}) EXPECT_TRUE(sonogram::ModeHasColouring(mode));
 }
 
 TEST(SonogramColumnColours, BlankColumnsAreWhiteExceptWhenInverted) {
-    EXPECT_EQ(sonogram::BlankColour(1), 0xFFFFFFu);
-    EXPECT_EQ(sonogram::BlankColour(2), 0xFFFFFFu);
-    EXPECT_EQ(sonogram::BlankColour(9), 0x000000u);
+    EXPECT_EQ(sonogram::BlankColour(Mode(1)), 0xFFFFFFu);
+    EXPECT_EQ(sonogram::BlankColour(Mode(2)), 0xFFFFFFu);
+    EXPECT_EQ(sonogram::BlankColour(Mode(9)), 0x000000u);
     std::vector<uint32_t> image(8, kSentinel);
-    sonogram::BlankColumn(9, 4, image.data(), 2);
+    sonogram::BlankColumn(Mode(9), 4, image.data(), 2);
     EXPECT_EQ(image, (std::vector<uint32_t>{0, kSentinel, 0, kSentinel, 0, kSentinel, 0, kSentinel}));
-    sonogram::BlankColumn(1, 4, image.data() + 1, 2);
+    sonogram::BlankColumn(Mode(1), 4, image.data() + 1, 2);
     EXPECT_EQ(image, (std::vector<uint32_t>{0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu, 0, 0xFFFFFFu}));
 }
 
@@ -125,7 +130,7 @@ TEST(SonogramColumnColours, BothInstructionSetsPaintWhatTheSingleLevelRulesGive)
                 levels[k] = random() % 8 == 0 ? awkward[random() % std::size(awkward)] : level(random);
                 steps[k] = random() % 8 == 0 ? 0.0 : step(random);
             }
-            for (int mode : {1, 2, 9}) {
+            for (const SonogramMode mode : {Mode(1), Mode(2), Mode(9)}) {
                 std::vector<uint32_t> want(rows);
                 for (int k = 0; k < rows; ++k) {
                     const int g = sonogram::GreyLevel(levels[k], upper, lower);
@@ -167,7 +172,7 @@ TEST(SonogramColumnColours, RunsOfColumnsAreColouredAsEachAlone) {
                 levels[i] = random() % 9 == 0 ? nan : level(random);
                 steps[i] = step(random);
             }
-            for (int mode : {1, 2, 9}) {
+            for (const SonogramMode mode : {Mode(1), Mode(2), Mode(9)}) {
                 for (bool vector : {false, true}) {
                     std::vector<uint32_t> alone(static_cast<size_t>(rows) * stride, kSentinel);
                     for (int c = 0; c < columns; ++c)

@@ -19,7 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(kCaption));
     setModal(true);
     const DialogUnits du(font());
-    // The second line is wider than the template's field in most fonts: it
+    // The second line is wider than its 136-unit field in most fonts: it
     // gets the room up to the button.
     const QRect frame = du.rect(0, 0, 235, 55);
     setFixedSize(frame.size());

@@ -1,8 +1,8 @@
 // The plain view of the document template: a scrolling view whose surface is
 // 100 x 100 pixels, drawn as a red square while it has a document, with the
 // printing commands. The document windows of this program build their panes
-// from the sonogram and FGT views, so the template never has to make one; it
-// stays creatable (CreateObject) so that the template is complete.
+// from the sonogram and FGT views, so the document template never makes one;
+// it stays creatable (CreateObject) because the template names a view class.
 #pragma once
 
 #include "ScrollView.h"
@@ -16,7 +16,7 @@ public:
     explicit CFonavidView(QWidget* parent = nullptr);
     ~CFonavidView() override;
 
-    // Makes a view the way the template would.
+    // Makes a view as the document template would.
     static platform::View* CreateObject();
 
     void OnInitialUpdate() override;

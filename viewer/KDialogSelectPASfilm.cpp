@@ -26,7 +26,7 @@ const char* const kNoFilm = "Нет привязки к звуковому му�
 const char* const kEnterNumber = "Enter a number.";
 const char* const kEnterNumberBetween = "Enter a number between %1 and %2.";
 
-// Control ids of the template.
+// Control ids of the dialog's widgets (their object names).
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDC_LEFT = 1002;
@@ -61,8 +61,8 @@ CKDialogSelectPASfilm::~CKDialogSelectPASfilm() = default;
 void CKDialogSelectPASfilm::CreateControls() {
     DialogUnits du(font());
     const QFontMetrics fm(font());
-    // Template rectangles in dialog units, and the widest fixed text found
-    // relative to the width it is given.
+    // Each widget's rectangle in dialog units, and the widest fixed text
+    // found relative to the width it is given.
     std::vector<std::pair<QWidget*, QRect>> placed;
     double needed = 1.0;
     const auto fits = [&](const QString& text, int cx, int padding) {
@@ -70,8 +70,8 @@ void CKDialogSelectPASfilm::CreateControls() {
             needed = std::max(needed, (fm.horizontalAdvance(text) + padding) / static_cast<double>(du.x(cx)));
     };
 
-    // Widgets are made in the order of the template, which is also the tab
-    // order and the stacking order (group boxes lie under their contents).
+    // Widgets are made in the order of the layout below, which is also the
+    // tab order and the stacking order (group boxes lie under their contents).
     const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
         if (id != -1) w->setObjectName(QString::number(id));
         placed.emplace_back(w, QRect(x, y, cx, cy));

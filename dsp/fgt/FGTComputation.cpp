@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FGTSums.h"
+#include "GreyPixel.h"
 #include "MemoryPrefault.h"
 
 namespace fgt {
@@ -257,7 +258,7 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     // Inside the levels q lies in 0 .. 255; NaN (equal levels, NaN values) is black.
     if (!(q >= 0.0 && q < 256.0)) return 0;
     const uint32_t grey = static_cast<uint32_t>(static_cast<int>(q) & 0xFF);
-    return grey * 65793u;
+    return grey * kGreyUnit;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "FGTComputation.h"
+#include "GreyPixel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -538,7 +539,7 @@ FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count,
     const __m256d zero = _mm256_setzero_pd();
     const __m256d limit = _mm256_set1_pd(256.0);
     const __m128i lowByte = _mm_set1_epi32(0xFF);
-    const __m128i greyToPixel = _mm_set1_epi32(65793);
+    const __m128i greyToPixel = _mm_set1_epi32(static_cast<int>(kGreyUnit));
     long i = 0;
     for (; i + 4 <= count; i += 4) {
         __m256d v = _mm256_loadu_pd(levels + i);

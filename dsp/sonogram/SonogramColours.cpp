@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "GreyPixel.h"
 #include "SonogramKernels.h"
 
 // The vector helpers are always inlined: their vector arguments never cross
@@ -12,7 +13,6 @@ namespace sonogram {
 
 namespace {
 
-constexpr uint32_t kGreyUnit = 0x010101u;
 constexpr uint32_t kRed = 0xFF0000u;
 constexpr uint32_t kWhite = 0xFFFFFFu;
 constexpr uint32_t kBlack = 0x000000u;
@@ -181,13 +181,13 @@ uint32_t AMColour(int grey, double phaseStep) {
     return g * kGreyUnit;
 }
 
-bool ModeHasColouring(int mode) {
+bool ModeHasColouring(SonogramMode mode) {
     return mode == kModeAmplitude || mode == kModeAM || mode == (kModeAmplitude | kModeInverted);
 }
 
-uint32_t BlankColour(int mode) { return mode == (kModeAmplitude | kModeInverted) ? kBlack : kWhite; }
+uint32_t BlankColour(SonogramMode mode) { return mode == (kModeAmplitude | kModeInverted) ? kBlack : kWhite; }
 
-void ColourColumnsWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
                        int columns, double upper, double lower, uint32_t* pixels, int rowStride) {
     if (rows <= 0 || columns <= 0 || !ModeHasColouring(mode)) return;
     const GreyBlockFunction greyBlock = GreyBlockFor(vector);
@@ -232,22 +232,22 @@ void ColourColumnsWith(bool vector, int mode, const double* levels, const double
     }
 }
 
-void ColourColumnWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+void ColourColumnWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
                       double upper, double lower, uint32_t* pixels, int rowStride) {
     ColourColumnsWith(vector, mode, levels, phaseSteps, rows, 1, upper, lower, pixels, rowStride);
 }
 
-void ColourColumn(int mode, const double* levels, const double* phaseSteps, int rows, double upper,
+void ColourColumn(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, double upper,
                   double lower, uint32_t* pixels, int rowStride) {
     ColourColumnsWith(true, mode, levels, phaseSteps, rows, 1, upper, lower, pixels, rowStride);
 }
 
-void ColourColumns(int mode, const double* levels, const double* phaseSteps, int rows, int columns,
+void ColourColumns(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, int columns,
                    double upper, double lower, uint32_t* pixels, int rowStride) {
     ColourColumnsWith(true, mode, levels, phaseSteps, rows, columns, upper, lower, pixels, rowStride);
 }
 
-void BlankColumn(int mode, int rows, uint32_t* pixels, int rowStride) {
+void BlankColumn(SonogramMode mode, int rows, uint32_t* pixels, int rowStride) {
     const uint32_t colour = BlankColour(mode);
     const long stride = rowStride;
     for (int k = 0; k < rows; ++k) pixels[k * stride] = colour;

@@ -16,6 +16,17 @@ enum SonogramMode : int {
     kModeInverted = 8,
 };
 
+// The mode with its kind replaced by `kind`, the inversion kept.
+constexpr SonogramMode WithKind(SonogramMode mode, SonogramMode kind) {
+    return static_cast<SonogramMode>((mode & kModeInverted) | kind);
+}
+// The mode with its inversion switched.
+constexpr SonogramMode WithInversionToggled(SonogramMode mode) {
+    return static_cast<SonogramMode>(mode ^ kModeInverted);
+}
+// True when the mode has the kind or the inversion `flag`.
+constexpr bool HasFlag(SonogramMode mode, SonogramMode flag) { return (mode & flag) != 0; }
+
 // g = trunc(255 (U - v') / (U - L)) with v' = v limited to [L, U]: strong
 // components are dark. A level that is not a number counts as L.
 int GreyLevel(double level, double upper, double lower);
@@ -26,30 +37,30 @@ uint32_t AMColour(int grey, double phaseStep);
 
 // True when the mode paints columns at all (1, 2 and 9); the other kinds
 // leave the image as the last clear left it.
-bool ModeHasColouring(int mode);
+bool ModeHasColouring(SonogramMode mode);
 
 // The colour of a column outside the signal: black in the inverted
 // amplitude mode, white otherwise.
-uint32_t BlankColour(int mode);
+uint32_t BlankColour(SonogramMode mode);
 
 // Colours one column in mode 1, 2 or 9 from its levels and phase steps.
-void ColourColumn(int mode, const double* levels, const double* phaseSteps, int rows, double upper,
+void ColourColumn(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, double upper,
                   double lower, uint32_t* pixels, int rowStride);
 
 // The same with a given instruction set for the greys: `vector` asks for
 // AVX2 (ignored where the processor lacks it). Both give the same pixels.
-void ColourColumnWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+void ColourColumnWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
                       double upper, double lower, uint32_t* pixels, int rowStride);
 
 // Colours `columns` neighbouring columns at once: column c's levels and
 // phase steps start at c·rows, its pixels at pixels + c. The same pixels as
 // ColourColumn on each, written a row of the run at a time.
-void ColourColumns(int mode, const double* levels, const double* phaseSteps, int rows, int columns,
+void ColourColumns(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, int columns,
                    double upper, double lower, uint32_t* pixels, int rowStride);
-void ColourColumnsWith(bool vector, int mode, const double* levels, const double* phaseSteps, int rows,
+void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
                        int columns, double upper, double lower, uint32_t* pixels, int rowStride);
 
 // Fills one column with the blank colour of the mode.
-void BlankColumn(int mode, int rows, uint32_t* pixels, int rowStride);
+void BlankColumn(SonogramMode mode, int rows, uint32_t* pixels, int rowStride);
 
 }  // namespace sonogram

@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Run by ctest: compiles two probes with exactly the include path of the
 # signal-processing library. The probe that includes the library's own
 # headers must compile; the probe that includes a Qt header must not, which

@@ -13,17 +13,8 @@
 #include "KMultiWaveFilm.h"
 #include "KWave.h"
 #include "Messages.h"
+#include "PaneSettings.h"
 #include "SonogramComputation.h"
-
-namespace {
-
-// Every byte 0x80: a tag that is no column index.
-constexpr unsigned char kInvalidTagByte = 0x80;
-// The largest element count of one per-column buffer (M x R); wider panes
-// are refused as a memory shortage instead of overflowing an index.
-constexpr long long kMaxBufferElements = std::numeric_limits<int>::max();
-
-}  // namespace
 
 CKSonogramView::CKSonogramView(QWidget* parent)
     : platform::ScrollView(parent),
@@ -40,21 +31,9 @@ CKSonogramView::~CKSonogramView() { ReleaseBuffers(); }
 
 void CKSonogramView::ReleaseBuffers() {
     m_image = QImage();
-    delete[] m_pSpectrum;
-    delete[] m_pPhaseStep;
-    delete[] m_pPixels;
-    delete[] m_pSpectrumTag;
-    delete[] m_pPixelTag;
-    delete[] m_pWindow;
-    delete[] m_pFFTBuffer;
-    m_pSpectrum = nullptr;
-    m_pPhaseStep = nullptr;
-    m_pPixels = nullptr;
-    m_pSpectrumTag = nullptr;
-    m_pPixelTag = nullptr;
-    m_pWindow = nullptr;
-    m_pFFTBuffer = nullptr;
-    m_sizeBuffer = QSize(0, 0);
+    m_ring.Release();
+    m_pWindow.reset();
+    m_pFFTBuffer.reset();
 }
 
 void CKSonogramView::OnInitialUpdate() {
@@ -78,7 +57,7 @@ void CKSonogramView::OnInitialUpdate() {
     SetFFTSize(1024);
     ResizeBuffers(viewport()->width());
     SetDefaultLevels();
-    m_nMode = 1;
+    m_nMode = sonogram::PaneSettings().mode;
     SyncCursorFromDocument();
     if (m_nTimerID == 0) m_nTimerID = startTimer(500);
     m_bCursorShown = false;
@@ -93,10 +72,7 @@ bool CKSonogramView::HasReadableSignal() const {
 }
 
 int CKSonogramView::GetColumnCount() const {
-    if (!HasReadableSignal()) return 0;
-    const long columns = m_pWave->GetNSamples() / m_nStepSamples;
-    return columns > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                     : static_cast<int>(columns);
+    return HasReadableSignal() ? sonogram::ColumnCount(m_pWave, m_nFFTSize, m_nStepSamples) : 0;
 }
 
 void CKSonogramView::ResizeBuffers(int width) {
@@ -112,45 +88,24 @@ void CKSonogramView::ResizeBuffers(int width) {
         ReleaseBuffers();
         ShowMemoryError(code);
     };
-    if (m_sizeBuffer.width() < width) {
-        delete[] m_pSpectrumTag;
-        m_pSpectrumTag = new (std::nothrow) int[width];
-        if (m_pSpectrumTag == nullptr) return fail(232);
-        delete[] m_pPixelTag;
-        m_pPixelTag = new (std::nothrow) int[width];
-        if (m_pPixelTag == nullptr) return fail(238);
-    }
-    if (m_sizeBuffer.height() < rows) {
-        delete[] m_pWindow;
-        m_pWindow = new (std::nothrow) double[rows + 1];
-        if (m_pWindow == nullptr) return fail(252);
+    const bool longerColumns = m_ring.GetRows() < rows;
+    const QSize before = GetBufferSize();
+    if (const int failed = m_ring.Reserve(width, rows); failed != 0) return fail(failed);
+    if (longerColumns) {
+        m_pWindow.reset(new (std::nothrow) double[rows + 1]);
+        if (!m_pWindow) return fail(kWindowFailed);
         FillWindow();
-        delete[] m_pFFTBuffer;
-        m_pFFTBuffer = new (std::nothrow) KCOMPLEX_DOUBLE[m_nFFTSize]();
-        if (m_pFFTBuffer == nullptr) return fail(252);
+        m_pFFTBuffer.reset(new (std::nothrow) KCOMPLEX_DOUBLE[m_nFFTSize]());
+        if (!m_pFFTBuffer) return fail(kFFTBufferFailed);
     }
-    const long long have = static_cast<long long>(m_sizeBuffer.width()) * m_sizeBuffer.height();
-    const long long need = static_cast<long long>(width) * rows;
-    if (have < need) {
-        m_image = QImage();
-        delete[] m_pSpectrum;
-        delete[] m_pPhaseStep;
-        delete[] m_pPixels;
-        m_pSpectrum = m_pPhaseStep = nullptr;
-        m_pPixels = nullptr;
-        m_sizeBuffer = QSize(width, rows);
-        if (need > kMaxBufferElements) return fail(264);
-        m_pSpectrum = new (std::nothrow) double[need];
-        if (m_pSpectrum == nullptr) return fail(264);
-        m_pPhaseStep = new (std::nothrow) double[need];
-        if (m_pPhaseStep == nullptr) return fail(264);
-        m_pPixels = new (std::nothrow) uint32_t[need];
-        if (m_pPixels == nullptr) return fail(272);
+    // M and R change exactly when the ring's arrays are replaced.
+    if (m_ring.Pixels() != nullptr && (GetBufferSize() != before || m_image.isNull())) {
         // Bottom-up rows: row k of the bitmap is image line k; drawing flips it.
-        m_image = QImage(reinterpret_cast<uchar*>(m_pPixels), width, rows, width * 4, QImage::Format_RGB32);
+        m_image = QImage(reinterpret_cast<uchar*>(m_ring.Pixels()), m_ring.GetSlots(), m_ring.GetRows(),
+                         m_ring.GetSlots() * 4, QImage::Format_RGB32);
     }
-    const int slotCount = m_sizeBuffer.width();
-    const int slotRows = m_sizeBuffer.height();
+    const int slotCount = m_ring.GetSlots();
+    const int slotRows = m_ring.GetRows();
     m_sizePage = QSize(slotCount / 2, slotRows / 2);
     m_sizeLine = QSize(1, 1);
     SetScrollSizes(m_sizeTotal, m_sizePage, m_sizeLine);
@@ -160,26 +115,17 @@ void CKSonogramView::ResizeBuffers(int width) {
     SyncCursorFromDocument();
 }
 
-void CKSonogramView::ClearSpectrumCache() {
-    const size_t cells = static_cast<size_t>(m_sizeBuffer.width()) * m_sizeBuffer.height();
-    if (m_pSpectrum != nullptr) std::fill(m_pSpectrum, m_pSpectrum + cells, 0.0);
-    if (m_pPhaseStep != nullptr) std::fill(m_pPhaseStep, m_pPhaseStep + cells, 0.0);
-    if (m_pSpectrumTag != nullptr)
-        std::memset(m_pSpectrumTag, kInvalidTagByte, sizeof(int) * static_cast<size_t>(m_sizeBuffer.width()));
-}
+void CKSonogramView::ClearSpectrumCache() { m_ring.ClearSpectra(); }
 
 void CKSonogramView::ClearPixelCache() {
-    const size_t cells = static_cast<size_t>(m_sizeBuffer.width()) * m_sizeBuffer.height();
-    if (m_pPixels != nullptr) std::fill(m_pPixels, m_pPixels + cells, 0u);
-    if (m_pPixelTag != nullptr)
-        std::memset(m_pPixelTag, kInvalidTagByte, sizeof(int) * static_cast<size_t>(m_sizeBuffer.width()));
+    m_ring.ClearPixels();
     viewport()->update();
 }
 
 void CKSonogramView::SetDefaultLevels() {
-    m_dUpperLevel = 0.0;
     const int bits = m_pWave != nullptr ? m_pWave->GetNBitsPerSample() : 0;
-    m_dLowerLevel = -20.0 * std::log10(std::pow(2.0, bits));
+    m_dUpperLevel = sonogram::PaneSettings::kDefaultUpperLevel;
+    m_dLowerLevel = sonogram::PaneSettings::DefaultLowerLevel(bits);
     ClearPixelCache();
 }
 
@@ -215,25 +161,13 @@ void CKSonogramView::ShowMemoryError(int code) {
     platform::ShowMessage(m_strMessage, "CKSonogramView");
 }
 
-const double* CKSonogramView::GetSlotSpectrum(int slot) const {
-    if (m_pSpectrum == nullptr || slot < 0 || slot >= m_sizeBuffer.width()) return nullptr;
-    return m_pSpectrum + static_cast<size_t>(slot) * m_sizeBuffer.height();
-}
+const double* CKSonogramView::GetSlotSpectrum(int slot) const { return m_ring.Levels(slot); }
 
-const double* CKSonogramView::GetSlotPhaseStep(int slot) const {
-    if (m_pPhaseStep == nullptr || slot < 0 || slot >= m_sizeBuffer.width()) return nullptr;
-    return m_pPhaseStep + static_cast<size_t>(slot) * m_sizeBuffer.height();
-}
+const double* CKSonogramView::GetSlotPhaseStep(int slot) const { return m_ring.PhaseSteps(slot); }
 
-int CKSonogramView::GetSpectrumTag(int slot) const {
-    if (m_pSpectrumTag == nullptr || slot < 0 || slot >= m_sizeBuffer.width()) return -1;
-    return m_pSpectrumTag[slot];
-}
+int CKSonogramView::GetSpectrumTag(int slot) const { return m_ring.SpectrumTag(slot); }
 
-int CKSonogramView::GetPixelTag(int slot) const {
-    if (m_pPixelTag == nullptr || slot < 0 || slot >= m_sizeBuffer.width()) return -1;
-    return m_pPixelTag[slot];
-}
+int CKSonogramView::GetPixelTag(int slot) const { return m_ring.PixelTag(slot); }
 
 void CKSonogramView::resizeEvent(QResizeEvent* event) {
     platform::ScrollView::resizeEvent(event);

@@ -25,12 +25,15 @@
 #include <QSize>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "KComplex.h"
+#include "ColumnRing.h"
 #include "KFFT.h"
 #include "ScrollView.h"
+#include "SonogramColours.h"
 
 class CFonavidDoc;
 class CKWave;
@@ -65,6 +68,9 @@ public:
     std::pair<double, double> GetCursorTimeFrequency() const;
 
     void ShowMemoryError(int code);
+    // Codes of the pane's own allocations; the ring's are ColumnRing's.
+    static constexpr int kWindowFailed = 252;
+    static constexpr int kFFTBufferFailed = 253;
 
     // Computation.
     void FillWindow();
@@ -102,11 +108,11 @@ public:
     QPoint GetCursor() const { return m_ptCursor; }
     bool IsCursorShown() const { return m_bCursorShown; }
     bool IsShowingMaxima() const { return m_bShowMaxima; }
-    QSize GetBufferSize() const { return m_sizeBuffer; }
+    QSize GetBufferSize() const { return QSize(m_ring.GetSlots(), m_ring.GetRows()); }
     double GetRefLevel() const { return m_dRefLevel; }
     double GetUpperLevel() const { return m_dUpperLevel; }
     double GetLowerLevel() const { return m_dLowerLevel; }
-    int GetMode() const { return m_nMode; }
+    sonogram::SonogramMode GetMode() const { return m_nMode; }
     const QPen* GetCursorPen() const { return m_pCursorPen; }
     const std::string& GetToolTipText() const { return m_strToolTip; }
     // The levels, phase steps and tags of one slot; null while unallocated.
@@ -114,7 +120,7 @@ public:
     const double* GetSlotPhaseStep(int slot) const;
     int GetSpectrumTag(int slot) const;
     int GetPixelTag(int slot) const;
-    const double* GetWindow() const { return m_pWindow; }
+    const double* GetWindow() const { return m_pWindow.get(); }
     // Who carries out the commands of the context menu; by default the view
     // itself. The shell routes them like the main menu's.
     void SetPopupCommandHandler(std::function<void(int id)> handler) {
@@ -158,25 +164,21 @@ private:
     QPen m_penInactive;
     const QPen* m_pCursorPen = nullptr;
     bool m_bShowMaxima = false;
-    QSize m_sizeBuffer{0, 0};
     QSize m_sizeTotal{0, 0};
     QSize m_sizePage{0, 0};
     QSize m_sizeLine{0, 0};
     double m_dRefLevel = 0.0;
-    double* m_pSpectrum = nullptr;
-    double* m_pPhaseStep = nullptr;
-    uint32_t* m_pPixels = nullptr;
-    int* m_pSpectrumTag = nullptr;
-    int* m_pPixelTag = nullptr;
-    double* m_pWindow = nullptr;
-    KCOMPLEX_DOUBLE* m_pFFTBuffer = nullptr;
+    // The column slots: M = its slots, R = its rows.
+    sonogram::ColumnRing m_ring;
+    std::unique_ptr<double[]> m_pWindow;
+    std::unique_ptr<KCOMPLEX_DOUBLE[]> m_pFFTBuffer;
     double m_dUpperLevel = 0.0;
     double m_dLowerLevel = 0.0;
-    int m_nMode = 0;
+    sonogram::SonogramMode m_nMode = sonogram::kModeAmplitude;
     std::string m_strMessage;
     std::string m_strToolTip;
 
-    // The image over m_pPixels (M x R, bottom row first), made once per
+    // The image over the ring's pixels (M x R, bottom row first), made once per
     // allocation so that painting allocates nothing.
     QImage m_image;
     // The timer asked for the cross; the next paint draws it.

@@ -4,6 +4,7 @@
 
 #include "KSonogramView.h"
 #include "KWave.h"
+#include "PaneSettings.h"
 #include "SonogramComputation.h"
 
 double CKSonogramView::SetFFTSize(int n) {
@@ -20,21 +21,19 @@ double CKSonogramView::SetFFTSize(int n) {
 
 void CKSonogramView::FillWindow() {
     if (m_pWindow == nullptr || m_pWave == nullptr) return;
-    sonogram::FillWindow(m_pWindow, m_nFFTSize, m_dSonelFreqHz, m_pWave->GetFrADC());
+    sonogram::FillWindow(m_pWindow.get(), m_nFFTSize, m_dSonelFreqHz, m_pWave->GetFrADC());
 }
 
 void CKSonogramView::ComputeRefLevel() {
     if (m_pWindow == nullptr || m_pWave == nullptr) return;
-    m_dRefLevel = sonogram::ComputeRefLevel(m_pWindow, m_nFFTSize, m_pWave->IsSignalRealyComplex());
+    m_dRefLevel = sonogram::ComputeRefLevel(m_pWindow.get(), m_nFFTSize, m_pWave->IsSignalRealyComplex());
 }
 
 void CKSonogramView::ComputeVisibleSpectra() {
     if (m_pWave == nullptr) return;
-    const int slotCount = m_sizeBuffer.width();
-    const int rows = m_sizeBuffer.height();
-    if (slotCount <= 0 || rows <= 0 || m_pSpectrumTag == nullptr || m_pWindow == nullptr ||
-        m_pFFTBuffer == nullptr)
-        return;
+    const int slotCount = m_ring.GetSlots();
+    const int rows = m_ring.GetRows();
+    if (slotCount <= 0 || rows <= 0 || m_pWindow == nullptr || m_pFFTBuffer == nullptr) return;
     const int x0 = GetScrollPosition().x();
     ComputeRefLevel();
     const int columns = GetColumnCount();
@@ -42,24 +41,21 @@ void CKSonogramView::ComputeVisibleSpectra() {
     for (long long xl = x0; xl < static_cast<long long>(x0) + slotCount; ++xl) {
         const int x = static_cast<int>(xl);
         const int s = x % slotCount;
-        if (m_pSpectrumTag[s] == x) continue;
+        if (m_ring.SpectrumTag(s) == x) continue;
         if (x >= 0 && x < columns) {
             const long p = static_cast<long>(x) * m_nStepSamples;
-            const size_t offset = static_cast<size_t>(s) * rows;
-            sonogram::ComputeColumn(*this, first, p, m_pWindow, m_nFFTSize, m_dRefLevel, m_pFFTBuffer,
-                                    m_pSpectrum + offset, m_pPhaseStep + offset);
+            sonogram::ComputeColumn(*this, first, p, m_pWindow.get(), m_nFFTSize, m_dRefLevel, m_pFFTBuffer.get(),
+                                    m_ring.Levels(s), m_ring.PhaseSteps(s));
             ++m_nTransformCount;
         }
-        m_pSpectrumTag[s] = x;
+        m_ring.SetSpectrumTag(s, x);
     }
 }
 
 void CKSonogramView::PrepareHighQuality() {
     if (m_pWave == nullptr) return;
     m_pWave->CalculateImaginaryPartOfSignal();
-    // 10 ln 2: the analytic signal doubles the power of the positive
-    // frequencies; the reference level then adds 20 log10 2.
-    const double rise = 10.0 * std::log(2.0);
+    const double rise = sonogram::PaneSettings::HighQualityRiseDb();
     m_dUpperLevel += rise;
     m_dLowerLevel += rise;
     ClearSpectrumCache();
@@ -69,5 +65,5 @@ void CKSonogramView::PrepareHighQuality() {
 bool CKSonogramView::IsLocalMaximum(int slot, int k) const {
     const double* levels = GetSlotSpectrum(slot);
     if (levels == nullptr) return false;
-    return sonogram::IsLocalMaximum(levels, m_sizeBuffer.height(), k);
+    return sonogram::IsLocalMaximum(levels, m_ring.GetRows(), k);
 }

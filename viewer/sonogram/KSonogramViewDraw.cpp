@@ -25,33 +25,33 @@ const QColor kMarkerOther(0, 0, 128);
 
 void CKSonogramView::ColourVisibleColumns() {
     if (m_pWave == nullptr || !sonogram::ModeHasColouring(m_nMode)) return;
-    const int slotCount = m_sizeBuffer.width();
-    const int rows = m_sizeBuffer.height();
-    if (slotCount <= 0 || rows <= 0 || m_pPixelTag == nullptr || m_pPixels == nullptr) return;
+    const int slotCount = m_ring.GetSlots();
+    const int rows = m_ring.GetRows();
+    uint32_t* const pixels = m_ring.Pixels();
+    if (slotCount <= 0 || rows <= 0 || pixels == nullptr) return;
     const int x0 = GetScrollPosition().x();
     const int columns = GetColumnCount();
     const long long end = static_cast<long long>(x0) + slotCount;
     for (long long xl = x0; xl < end;) {
         const int x = static_cast<int>(xl);
         const int s = x % slotCount;
-        if (m_pPixelTag[s] == x) {
+        if (m_ring.PixelTag(s) == x) {
             ++xl;
             continue;
         }
         if (x < 0 || x >= columns) {
-            sonogram::BlankColumn(m_nMode, rows, m_pPixels + s, slotCount);
-            m_pPixelTag[s] = x;
+            sonogram::BlankColumn(m_nMode, rows, pixels + s, slotCount);
+            m_ring.SetPixelTag(s, x);
             ++xl;
             continue;
         }
         // Neighbouring slots that need their colours are coloured together.
         int run = 1;
-        while (xl + run < end && s + run < slotCount && x + run < columns && m_pPixelTag[s + run] != x + run)
+        while (xl + run < end && s + run < slotCount && x + run < columns && m_ring.PixelTag(s + run) != x + run)
             ++run;
-        const size_t offset = static_cast<size_t>(s) * rows;
-        sonogram::ColourColumns(m_nMode, m_pSpectrum + offset, m_pPhaseStep + offset, rows, run,
-                                m_dUpperLevel, m_dLowerLevel, m_pPixels + s, slotCount);
-        for (int i = 0; i < run; ++i) m_pPixelTag[s + i] = x + i;
+        sonogram::ColourColumns(m_nMode, m_ring.Levels(s), m_ring.PhaseSteps(s), rows, run, m_dUpperLevel,
+                                m_dLowerLevel, pixels + s, slotCount);
+        for (int i = 0; i < run; ++i) m_ring.SetPixelTag(s + i, x + i);
         xl += run;
     }
 }
@@ -63,8 +63,8 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     const int x0 = origin.x();
     const int w = viewport()->width();
     const int h = viewport()->height();
-    const int slotCount = m_sizeBuffer.width();
-    const int rows = m_sizeBuffer.height();
+    const int slotCount = m_ring.GetSlots();
+    const int rows = m_ring.GetRows();
     SonogramPainter::PaintFills(painter, x0, origin.y(), w, h, rows);
     if (slotCount <= 0 || rows <= 0 || m_image.isNull()) {
         m_bCursorShown = false;
@@ -86,15 +86,15 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
 }
 
 void CKSonogramView::DrawMaxima(QPainter& painter, int x0) const {
-    const QColor colour = m_nMode == 1 ? kMarkerAmplitude : kMarkerOther;
-    const int slotCount = m_sizeBuffer.width();
-    const int rows = m_sizeBuffer.height();
+    const QColor colour = m_nMode == sonogram::kModeAmplitude ? kMarkerAmplitude : kMarkerOther;
+    const int slotCount = m_ring.GetSlots();
+    const int rows = m_ring.GetRows();
     const int columns = GetColumnCount();
     for (long long xl = x0; xl < static_cast<long long>(x0) + slotCount; ++xl) {
         const int x = static_cast<int>(xl);
         if (x < 0 || x >= columns) continue;
         const int s = x % slotCount;
-        if (m_pSpectrumTag[s] != x) continue;
+        if (m_ring.SpectrumTag(s) != x) continue;
         for (int k = 0; k < rows; ++k) {
             if (IsLocalMaximum(s, k)) painter.fillRect(QRect(x, rows - k - 2, 1, 3), colour);
         }
@@ -103,14 +103,14 @@ void CKSonogramView::DrawMaxima(QPainter& painter, int x0) const {
 
 void CKSonogramView::PaintPlayhead(QPainter& painter) const {
     if (m_nPlayheadColumn < 0) return;
-    const int rows = m_sizeBuffer.height();
+    const int rows = m_ring.GetRows();
     PlayheadPainter::Paint(painter,
                            QPolygon({QPoint(m_nPlayheadColumn, 0), QPoint(m_nPlayheadColumn, rows)}));
 }
 
 void CKSonogramView::PaintCursorCross(QPainter& painter) {
-    const int slotCount = m_sizeBuffer.width();
-    const int rows = m_sizeBuffer.height();
+    const int slotCount = m_ring.GetSlots();
+    const int rows = m_ring.GetRows();
     if (slotCount <= 0 || rows <= 0) return;
     const QPoint origin = GetScrollPosition();
     painter.save();
@@ -120,8 +120,8 @@ void CKSonogramView::PaintCursorCross(QPainter& painter) {
     painter.setBackgroundMode(Qt::TransparentMode);
     const int x = m_ptCursor.x() - origin.x();
     const int y = m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1;
-    // A line ends one pixel before its end point, as the window system
-    // draws it.
+    // Both end points are drawn: the lines cover the image's rows 0 .. R-1
+    // and slots 0 .. M-1, and nothing beyond them.
     painter.drawLine(x, 0, x, rows - 1);
     painter.drawLine(0, y, slotCount - 1, y);
     painter.restore();
@@ -129,22 +129,22 @@ void CKSonogramView::PaintCursorCross(QPainter& painter) {
 }
 
 void CKSonogramView::DrawCursor() {
-    if (m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    if (m_ring.GetSlots() <= 0 || m_ring.GetRows() <= 0) return;
     if (m_bCursorShown) EraseCursor();
     m_bCursorRequested = true;
     const QPoint origin = GetScrollPosition();
-    const int rows = m_sizeBuffer.height();
+    const int rows = m_ring.GetRows();
     viewport()->update(QRect(m_ptCursor.x() - origin.x(), 0, 1, rows));
-    viewport()->update(QRect(0, m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1, m_sizeBuffer.width(), 1));
+    viewport()->update(QRect(0, m_nFFTSize / 2 - origin.y() - m_ptCursor.y() - 1, m_ring.GetSlots(), 1));
 }
 
 void CKSonogramView::EraseCursor() {
-    if (m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    if (m_ring.GetSlots() <= 0 || m_ring.GetRows() <= 0) return;
     m_bCursorRequested = false;
     const QPoint origin = GetScrollPosition();
     const int w = viewport()->width();
     const int h = viewport()->height();
-    viewport()->update(QRect(0, m_sizeBuffer.height() - m_ptCursor.y() - origin.y() - 1, w, 1));
+    viewport()->update(QRect(0, m_ring.GetRows() - m_ptCursor.y() - origin.y() - 1, w, 1));
     viewport()->update(QRect(m_ptCursor.x() - origin.x(), 0, 1, h));
 }
 

@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int kKindBits = 7;
-constexpr int kInvertedBit = 8;
-
 // The entries of the pane's context menu: command id and text, 0 for a
 // separator.
 struct PopupEntry {
@@ -43,13 +40,15 @@ bool CKSonogramView::OnCommand(int id) {
         case res::ID_SONOGRAM_AMPLITUDE:
         case res::ID_SONOGRAM_AM:
         case res::ID_SONOGRAM_FM: {
-            const int kind = id == res::ID_SONOGRAM_AMPLITUDE ? 1 : (id == res::ID_SONOGRAM_AM ? 2 : 4);
-            m_nMode = (m_nMode & kInvertedBit) | kind;
+            const sonogram::SonogramMode kind = id == res::ID_SONOGRAM_AMPLITUDE ? sonogram::kModeAmplitude
+                                                : id == res::ID_SONOGRAM_AM      ? sonogram::kModeAM
+                                                                                 : sonogram::kModeFM;
+            m_nMode = sonogram::WithKind(m_nMode, kind);
             ClearPixelCache();
             return true;
         }
         case res::ID_SONOGRAM_INVERTED:
-            m_nMode ^= kInvertedBit;
+            m_nMode = sonogram::WithInversionToggled(m_nMode);
             ClearPixelCache();
             return true;
         case res::ID_UPPER_LEVEL_RAISE:
@@ -115,16 +114,16 @@ bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
     if (CPlaybackController::Instance().OnUpdateCommand(id, m_pDoc, state)) return true;
     switch (id) {
         case res::ID_SONOGRAM_AMPLITUDE:
-            state.checked = (m_nMode & 1) != 0;
+            state.checked = sonogram::HasFlag(m_nMode, sonogram::kModeAmplitude);
             return true;
         case res::ID_SONOGRAM_AM:
-            state.checked = (m_nMode & 2) != 0;
+            state.checked = sonogram::HasFlag(m_nMode, sonogram::kModeAM);
             return true;
         case res::ID_SONOGRAM_FM:
-            state.checked = (m_nMode & 4) != 0;
+            state.checked = sonogram::HasFlag(m_nMode, sonogram::kModeFM);
             return true;
         case res::ID_SONOGRAM_INVERTED:
-            state.checked = (m_nMode & kInvertedBit) != 0;
+            state.checked = sonogram::HasFlag(m_nMode, sonogram::kModeInverted);
             return true;
         case res::ID_SHOW_LOCAL_MAXIMA:
             state.checked = m_bShowMaxima;
@@ -226,16 +225,16 @@ void CKSonogramView::mousePressEvent(QMouseEvent* event) {
 
 void CKSonogramView::UpdateReadout(const QPoint& point) {
     m_strToolTip.clear();
-    if (m_pWave == nullptr || m_sizeBuffer.width() <= 0 || m_sizeBuffer.height() <= 0) return;
+    if (m_pWave == nullptr || m_ring.GetSlots() <= 0 || m_ring.GetRows() <= 0) return;
     const QPoint p = GetScrollPosition() + point;
-    const int rows = m_sizeBuffer.height();
+    const int rows = m_ring.GetRows();
     const int k = rows - p.y() - 1;
     const double fp = FrequencyFromRow(k);
     const double binWidth = m_pWave->GetFrADC() / m_nFFTSize;
     if (p.x() < 0 || p.x() >= GetColumnCount()) return;
-    const int slot = p.x() % m_sizeBuffer.width();
+    const int slot = p.x() % m_ring.GetSlots();
     // The slot holds this column only once a paint computed it.
-    if (m_pSpectrumTag[slot] != p.x()) return;
+    if (m_ring.SpectrumTag(slot) != p.x()) return;
     const double* levels = GetSlotSpectrum(slot);
     if (fp > 0.0) {
         const double lp = levels[std::clamp(k, 0, rows - 1)];
