@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "FonavidDoc.h"
+#include "KFGTransformerView.h"
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "PlaybackController.h"
@@ -190,6 +191,75 @@ TEST(PlaybackNoServer, CommandsAreDisabledAndNothingWaits) {
     const QString output = QString::fromLocal8Bit(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << qPrintable(output);
     EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << qPrintable(output);
+}
+
+// The play-head is drawn from the document alone, so no sound server is needed.
+class PlayheadDrawing : public ShellFixture {
+protected:
+    static bool IsPlayheadColour(QRgb c) { return (c & 0xFFFFFFu) == 0x00FFFFu; }
+    static bool IsBlack(QRgb c) { return (c & 0xFFFFFFu) == 0u; }
+};
+
+TEST_F(PlayheadDrawing, ShowsInEverySonogramModeAndAcrossTheFgtRows) {
+    OpenWithKeyboard(std::string(FONAVID_SAMPLES_DIR) + "/chirp.wav");
+    CChildFrame* child = frame->GetActiveFrame();
+    ASSERT_NE(child, nullptr);
+    auto* doc = static_cast<CFonavidDoc*>(child->GetDocument());
+    auto* pane = dynamic_cast<CKSonogramView*>(child->GetPane(1));
+    auto* fgt = dynamic_cast<CKFGTransformerView*>(child->GetPane(0));
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(fgt, nullptr);
+    doc->SetTimeFrequencyCursor(1.0, 1000.0);
+    // 10 ms after the cursor: near enough for the fine rows at the top of the
+    // FGT pane, which spread a millisecond over tens of pixels.
+    const long sample = 22050 + 220;
+    doc->SetPlayhead(sample);
+    const int column = (2 * sample + pane->GetStepSamples()) / (2 * pane->GetStepSamples());
+    ASSERT_EQ(pane->GetPlayheadColumn(), column);
+    const int x = column - pane->GetScrollPosition().x();
+    ASSERT_GE(x, 0);
+    ASSERT_LT(x, pane->viewport()->width());
+    child->SetActiveView(pane);
+    for (int id :
+         {res::ID_SONOGRAM_AMPLITUDE, res::ID_SONOGRAM_AM, res::ID_SONOGRAM_FM, res::ID_SONOGRAM_INVERTED}) {
+        Trigger(id);
+        const QImage image = pane->viewport()->grab().toImage();
+        int dashes = 0;
+        int ground = 0;
+        for (int y = 0; y < std::min(image.height(), 512); ++y) {
+            dashes += IsPlayheadColour(image.pixel(x, y));
+            ground += IsBlack(image.pixel(x, y));
+        }
+        // Cyan dashes on black along the whole column, in every mode.
+        EXPECT_GT(dashes, image.height() / 3) << id;
+        EXPECT_GT(ground, image.height() / 3) << id;
+    }
+    // The FGT: row i shows the value at time k·σ_i in column k, drawn at
+    // x = mid - trunc(tc/σ_i) + k; the play-head crosses each row there.
+    ASSERT_TRUE(fgt->OnCommand(res::ID_FGT_CALCULATE));
+    ASSERT_TRUE(fgt->m_bReady);
+    const QImage image = fgt->viewport()->grab().toImage();
+    const int mid = fgt->viewport()->width() / 2;
+    int crossed = 0;
+    int cyan = 0;
+    for (int i = 0; i < fgt->m_nRows; ++i) {
+        const int y = fgt->m_nRows - i;
+        const double sigma = fgt->m_pSigmaT[i];
+        const double xr =
+            mid - std::trunc(1.0 / sigma) + std::trunc(static_cast<double>(sample) / 22050 / sigma);
+        if (y < 0 || y >= image.height() || xr < 0 || xr >= image.width()) continue;
+        const QRgb c = image.pixel(static_cast<int>(xr), y);
+        EXPECT_TRUE(IsPlayheadColour(c) || IsBlack(c)) << "row " << i;
+        ++crossed;
+        cyan += IsPlayheadColour(c);
+    }
+    EXPECT_GT(crossed, 20) << fgt->m_nRows << " rows, " << image.width() << "x" << image.height()
+                           << ", sigma " << fgt->m_pSigmaT[0] << " .. " << fgt->m_pSigmaT[fgt->m_nRows - 1];
+    EXPECT_GT(cyan, crossed / 4) << "the dashes show, not only black";
+    // No play-head once playback is over.
+    doc->SetPlayhead(-1);
+    EXPECT_EQ(pane->GetPlayheadColumn(), -1);
+    EXPECT_TRUE(fgt->PlayheadPoints().isEmpty());
 }
 
 TEST(PlaybackIcons, AreScalableDrawingsInTheResources) {
