@@ -7,9 +7,12 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <string>
 #include <vector>
 
 #include "ScrollView.h"
+#include "Eventually.h"
 
 namespace {
 
@@ -54,7 +57,7 @@ void ShowAndSettle(PatternView& view, int w, int h) {
     view.resize(w, h);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QTRY_VERIFY(!view.clips.empty());
+    EXPECT_EVENTUALLY(!view.clips.empty(), 5000);
     QApplication::processEvents();
 }
 
@@ -187,7 +190,7 @@ TEST(ScrollView, ScrollingRepaintsOnlyTheUncoveredStrip) {
     view.clips.clear();
     view.painted = QRegion();
     view.ScrollToPosition(QPoint(5013, 300));
-    QTRY_VERIFY(!view.clips.empty());
+    EXPECT_EVENTUALLY(!view.clips.empty(), 5000);
     QRegion drawn;
     for (const QRect& r : view.clips) drawn += r;
     EXPECT_EQ(drawn, QRegion(QRect(5000 + area.width(), 300, 13, area.height())));
@@ -200,7 +203,7 @@ TEST(ScrollView, ScrollingRepaintsOnlyTheUncoveredStrip) {
     view.clips.clear();
     view.painted = QRegion();
     view.ScrollToPosition(QPoint(4973, 293));
-    QTRY_VERIFY(!view.clips.empty());
+    EXPECT_EVENTUALLY(!view.clips.empty(), 5000);
     drawn = view.painted;
     const QRegion expected =
         QRegion(QRect(4973, 293, 40, area.height())) + QRegion(QRect(4973, 293, area.width(), 7));
@@ -242,6 +245,62 @@ TEST(ScrollView, UpdateRepaintsTheViewport) {
     ShowAndSettle(view, 200, 150);
     view.clips.clear();
     view.OnUpdate(nullptr, 1, nullptr);
-    QTRY_VERIFY(!view.clips.empty());
+    EXPECT_EVENTUALLY(!view.clips.empty(), 5000);
     EXPECT_EQ(view.clips.back(), QRect(QPoint(0, 0), view.viewport()->size()));
 }
+
+namespace {
+
+// Sends one wheel notch (or a swipe of `delta`) with `modifiers` to the
+// viewport, where the window system delivers it.
+void Wheel(PatternView& view, QPoint delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QPointF at(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+    QWheelEvent event(at, view.viewport()->mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+struct WheelCase {
+    const char* name;
+    int totalHeight;  // taller than the viewport: a vertical range
+    QPoint delta;
+    Qt::KeyboardModifiers modifiers;
+    bool horizontal;  // which position the wheel must move
+};
+
+class ScrollViewWheel : public ::testing::TestWithParam<WheelCase> {};
+
+TEST_P(ScrollViewWheel, ScrollsAlongTheAxisThatHasARange) {
+    const WheelCase& c = GetParam();
+    PatternView view;
+    view.SetScrollSizes(QSize(5000, c.totalHeight), QSize(200, 100), QSize(4, 3));
+    ShowAndSettle(view, 300, 200);
+    view.ScrollToPosition(QPoint(1000, 0));
+    const QPoint before = view.GetScrollPosition();
+    Wheel(view, c.delta, c.modifiers);  // one notch away from the user: towards the end
+    const QPoint after = view.GetScrollPosition();
+    if (c.horizontal) {
+        EXPECT_EQ(after.y(), before.y());
+        EXPECT_GT(after.x(), before.x());
+        // A notch moves a few lines, never more than a page.
+        EXPECT_LE(after.x() - before.x(), 200);
+        Wheel(view, -c.delta, c.modifiers);
+        EXPECT_EQ(view.GetScrollPosition(), before);
+    } else {
+        EXPECT_EQ(after.x(), before.x());
+        EXPECT_GT(after.y(), before.y());
+        EXPECT_LE(after.y() - before.y(), 100);
+    }
+    EXPECT_EQ(WrongPixels(view), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Axes, ScrollViewWheel,
+    ::testing::Values(WheelCase{"VerticalRange", 2000, QPoint(0, -120), Qt::NoModifier, false},
+                      WheelCase{"NoVerticalRange", 150, QPoint(0, -120), Qt::NoModifier, true},
+                      WheelCase{"ShiftWheel", 2000, QPoint(0, -120), Qt::ShiftModifier, true},
+                      WheelCase{"SwipeSideways", 2000, QPoint(-120, 0), Qt::NoModifier, true},
+                      WheelCase{"SwipeWithoutVerticalRange", 150, QPoint(-120, 0), Qt::NoModifier, true}),
+    [](const ::testing::TestParamInfo<WheelCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -8,23 +8,39 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ChildFrame.h"
 #include "DocTemplate.h"
+#include "Eventually.h"
 #include "FonavidApp.h"
 #include "MainFrame.h"
 #include "MessageCapture.h"
 #include "Profile.h"
 #include "View.h"
 #include "WavWriter.h"
+
+// Keys go where the user's keys would: the focus widget of the active window.
+inline QWidget* Target(CMainFrame* frame) {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr ? focus : frame;
+}
+
+// The row of the active document window's active pane, -1 without one.
+inline int RowOfActiveView(CMainFrame* frame) {
+    CChildFrame* child = frame->GetActiveFrame();
+    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
+}
 
 class ShellFixture : public ::testing::Test {
 protected:
@@ -87,6 +103,17 @@ protected:
         openAnswer = path;
         QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
         openAnswer.clear();
+    }
+
+    // Drags `data` over the middle of the main window and drops it there;
+    // true when the window accepted the drag.
+    bool DropOnMainWindow(QMimeData& data) {
+        const QPoint at(frame->width() / 2, frame->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &drop);
+        return enter.isAccepted();
     }
 
     QList<QMdiSubWindow*> Windows() const { return frame->GetMdiArea()->subWindowList(); }

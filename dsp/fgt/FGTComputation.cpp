@@ -1,5 +1,6 @@
 #include "FGTComputation.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTSums.h"
 #include "GreyPixel.h"
 #include "MemoryPrefault.h"
@@ -97,14 +99,15 @@ struct RealParts {
 };
 
 void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequency, double sigmaT, int length,
-                double* out, const RowImage* image, RowWorkspace& work, SumPath path) {
+                double* out, const RowImage* image, RowWorkspace& work, cpu::Level level) {
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
     if (E <= 0) {
         // No taps: both sums are zero.
         const double silence = -std::numeric_limits<double>::infinity();
         std::fill(out, out + length, silence);
         if (image != nullptr)
-            std::fill(image->pixels, image->pixels + length, LevelToPixel(silence, image->lower, image->upper));
+            std::fill(image->pixels, image->pixels + length,
+                      LevelToPixel(silence, image->lower, image->upper));
         return;
     }
     const int S = signal.guard;
@@ -131,9 +134,9 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
     const FoldedKernel kernel{fc, fs, folded, E, edge * work.m_pCos[S - E], edge * work.m_pSin[S - E]};
 
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    if (path == SumPath::Avx512)
+    if (level == cpu::Level::Avx512)
         RowLevelsAvx512(kernel, real, points, length, out, image);
-    else if (path == SumPath::Avx2)
+    else if (level == cpu::Level::Avx2)
         RowLevelsAvx2(kernel, real, points, length, out, image);
     else
         RowLevelsPortable(kernel, real, points, length, out, image);
@@ -195,7 +198,10 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
     return values + grid + real + threads * perThread;
 }
 
-double AvailableBytes() {
+namespace {
+
+// What the machine reports as available to new allocations.
+double MachineAvailableBytes() {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
     double kib = 0.0;
@@ -209,6 +215,23 @@ double AvailableBytes() {
     if (pages > 0 && pageSize > 0) return static_cast<double>(pages) * static_cast<double>(pageSize);
     return std::numeric_limits<double>::infinity();
 }
+
+// What this process may still map under its address-space limit (ulimit -v):
+// the limit less the address space it holds now.
+double AddressSpaceLeftBytes() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<double>::infinity();
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0.0;
+    if (!(statm >> pages)) return std::numeric_limits<double>::infinity();
+    const double used = pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+    return std::max(0.0, static_cast<double>(limit.rlim_cur) - used);
+}
+
+}  // namespace
+
+double AvailableBytes() { return std::min(MachineAvailableBytes(), AddressSpaceLeftBytes()); }
 
 std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     const double mib = 1024.0 * 1024.0;
@@ -261,22 +284,10 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     return grey * kGreyUnit;
 }
 
-namespace {
-
-// The widest path up to `path` that this processor runs.
-SumPath Available(SumPath path) {
-    if (path == SumPath::Avx512 && !Avx512Available()) path = SumPath::Avx2;
-    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
-    return path;
-}
-
-}  // namespace
-
-void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, SumPath path,
-                int threads) {
-    path = Available(path);
+void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, int threads) {
+    const bool vector = cpu::UsableLevel() >= cpu::Level::Avx2;
     auto part = [=](long begin, long end) {
-        if (path != SumPath::Portable)
+        if (vector)
             BuildImageAvx2(levels + begin, pixels + begin, end - begin, lower, upper);
         else
             for (long i = begin; i < end; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
@@ -299,31 +310,12 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
     helper.join();
 }
 
-bool Avx2Available() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
-
-bool Avx512Available() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    return Avx2Available() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
-#else
-    return false;
-#endif
-}
-
-SumPath BestSumPath() { return Available(SumPath::Avx512); }
-
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
-                   const int* rowLength, double* levels, SumPath path, int threads, const RowImage* image) {
+                   const int* rowLength, double* levels, int threads, const RowImage* image) {
     if (nRows <= 0) return true;
     if (!signal.first || signal.nSamples < 0 || signal.guard < 1) return false;
-    path = Available(path);
+    // Read once: every worker takes the same path.
+    const cpu::Level level = cpu::UsableLevel();
 
     std::vector<long> offset(static_cast<size_t>(nRows));
     long sum = 0;
@@ -354,7 +346,7 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
             RowImage rowImage{};
             if (image != nullptr) rowImage = RowImage{image->pixels + at, image->lower, image->upper};
             ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j], levels + at,
-                       image != nullptr ? &rowImage : nullptr, work, path);
+                       image != nullptr ? &rowImage : nullptr, work, level);
         }
     };
 
