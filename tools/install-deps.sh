@@ -7,23 +7,29 @@ set -euo pipefail
 set_name="${1:-test}"
 
 # Building and running: compiler, CMake, Qt (the SVG icon engine draws the
-# toolbar icons, Qt's translations make its own dialogs Russian), fonts.
+# toolbar icons, Qt's translations make its own dialogs Russian), fonts, and
+# playback: Qt Multimedia (its audio sink talks to PulseAudio, or to PipeWire
+# through pipewire-pulse, with libpulse; no media plugin is needed for it)
+# and libsoxr for rates the device does not take.
 run_packages=(
     cmake g++ make ninja-build pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libgl-dev
     libqt6svg6
     qt6-translations-l10n
     fonts-dejavu-core
+    qt6-multimedia-dev libsoxr-dev
 )
 # Testing on top of that: GoogleTest, benchmarks and their FFT baseline,
 # memory checking, the validators of the desktop entry and the AppStream
-# data, and the Russian locale the number-format tests switch to.
+# data, the Russian locale the number-format tests switch to, and a
+# PulseAudio server that the playback tests start with a null sink.
 test_packages=(
     libgtest-dev libgmock-dev
     libbenchmark-dev libfftw3-dev
     valgrind
     desktop-file-utils appstream
     locales
+    pulseaudio pulseaudio-utils
 )
 
 case "$set_name" in
