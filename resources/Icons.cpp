@@ -55,6 +55,12 @@ const char* CommandIconName(int id) {
             return "lower-level-raise.svg";
         case ID_LOWER_LEVEL_LOWER:
             return "lower-level-lower.svg";
+        case ID_PLAY_VISIBLE:
+            return "play-visible.svg";
+        case ID_PLAY_TO_END:
+            return "play-to-end.svg";
+        case ID_PLAY_STOP:
+            return "play-stop.svg";
         default:
             return nullptr;
     }

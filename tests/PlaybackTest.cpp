@@ -19,7 +19,6 @@
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "PlaybackController.h"
-#include "PlaybackIcons.h"
 #include "PlayheadMapping.h"
 #include "ResourceIds.h"
 #include "ShellFixture.h"
@@ -260,27 +259,6 @@ TEST_F(PlayheadDrawing, ShowsInEverySonogramModeAndAcrossTheFgtRows) {
     doc->SetPlayhead(-1);
     EXPECT_EQ(pane->GetPlayheadColumn(), -1);
     EXPECT_TRUE(fgt->PlayheadPoints().isEmpty());
-}
-
-TEST(PlaybackIcons, AreScalableDrawingsInTheResources) {
-    for (int id : {res::ID_PLAY_VISIBLE, res::ID_PLAY_TO_END, res::ID_PLAY_STOP}) {
-        const QIcon icon = res::PlaybackIcon(id);
-        ASSERT_FALSE(icon.isNull()) << id;
-        EXPECT_TRUE(QFile::exists(res::PlaybackIconPath(id))) << id;
-        for (int size : {16, 48}) {
-            // Drawn at every size, not scaled from one bitmap: the picture
-            // fills the larger square too, with opaque and clear pixels.
-            const QImage image = icon.pixmap(size, size).toImage();
-            ASSERT_EQ(image.width(), size) << id;
-            int opaque = 0;
-            for (int y = 0; y < size; ++y) {
-                for (int x = 0; x < size; ++x) opaque += qAlpha(image.pixel(x, y)) == 255;
-            }
-            EXPECT_GT(opaque, size * size / 8) << id << " at " << size;
-            EXPECT_LT(opaque, size * size) << id << " at " << size;
-        }
-    }
-    EXPECT_TRUE(res::PlaybackIcon(res::ID_FILE_OPEN).isNull());
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include "DocTemplate.h"
 #include "Icons.h"
 #include "MainWindow.h"
-#include "PlaybackIcons.h"
 #include "ResourceIds.h"
 #include "View.h"
 
@@ -66,8 +65,7 @@ void CMainFrame::CreateToolBar() {
             continue;
         }
         QAction* action = m_actions->Action(id);
-        const QIcon icon = res::CommandIcon(id);
-        action->setIcon(icon.isNull() ? res::PlaybackIcon(id) : icon);
+        action->setIcon(res::CommandIcon(id));
         m_toolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
