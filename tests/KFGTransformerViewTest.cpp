@@ -23,6 +23,7 @@
 
 #include "DialogFHTSetP.h"
 #include "DocFolderFixture.h"
+#include "FGTTransform.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
 #include "MessageCapture.h"
@@ -39,14 +40,6 @@ const std::string kNoDocument =
 const QRgb kRed = qRgb(255, 0, 0);
 
 double Sigma(double P, int row) { return P / (kTwoPi * std::pow(2.0, (144.0 + row) / 48.0)); }
-
-// The grey of a level between the lower and upper levels, from the definition.
-int Grey(double v, double lower, double upper) {
-    if (v < lower) v = lower;
-    if (v > upper) v = upper;
-    const double q = (upper - v) * 255.0 / (upper - lower);
-    return std::isnan(q) ? 0 : static_cast<int>(q) & 0xFF;
-}
 
 std::string CFormat(const char* format, double value) {
     char text[64];
@@ -106,12 +99,12 @@ protected:
             const int y = m_view->m_nRows - i;
             if (y >= image.height()) continue;
             const long column = static_cast<long>(t / Sigma(m_view->m_dP, i));
-            const long offset = m_view->RowOffset(i);
+            const long offset = OracleOffset(i);
             const int length = m_view->m_pRowLength[i];
             for (int dx : {-7, -2, 1, 3, 40}) {
                 const long k = column + dx;
                 if (k < 0 || k >= length) continue;
-                const uint32_t expected = m_view->m_pPixels[offset + k];
+                const uint32_t expected = m_oracle.GetPixels()[offset + k];
                 ASSERT_EQ(image.pixel(mid + dx, y) & 0xFFFFFF, expected) << "row " << i << " dx " << dx;
                 ++checked;
             }
@@ -120,10 +113,22 @@ protected:
         EXPECT_GT(checked, 200);
     }
 
+    // The whole-signal computation of the pane's FGT, with its levels.
+    void ComputeOracle() {
+        ASSERT_TRUE(
+            m_oracle.Calculate(m_view->m_pWave, m_view->m_dP, m_view->m_dLowerLevel, m_view->m_dUpperLevel));
+    }
+    long OracleOffset(int row) const {
+        long offset = 0;
+        for (int j = 0; j < row; ++j) offset += m_oracle.GetRowLength()[j];
+        return offset;
+    }
+
     void Move(int x, int y) { QTest::mouseMove(m_view->viewport(), QPoint(x, y)); }
 
     std::unique_ptr<CFonavidDoc> m_doc;
     std::unique_ptr<CKFGTransformerView> m_view;
+    FGTTransform m_oracle;
 };
 
 }  // namespace
@@ -168,9 +173,9 @@ TEST_F(KFGTransformerViewTest, CalculateDrawsRowsAlignedOnTheCursor) {
         total += m_view->m_pRowLength[i];
     }
     EXPECT_EQ(m_view->m_nTotal, total);
-    for (long k = 0; k < total; ++k)
-        ASSERT_EQ(m_view->m_pPixels[k],
-                  static_cast<uint32_t>(Grey(m_view->m_pLevel[k], 0.0, 50.0)) * 0x10101u);
+    // Nothing is computed before the pane draws.
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), 0);
+    ComputeOracle();
     // The document's cursor starts at 1.0 s, past the end of this 0.5 s
     // signal: every row lies left of the centre line, off the pane.
     ASSERT_EQ(m_doc->GetTimeFrequencyCursor().time, 1.0);
@@ -211,15 +216,19 @@ TEST_F(KFGTransformerViewTest, LevelCommandsCompareStrictly) {
     EXPECT_EQ(seen, (V{{-11, 0}, {-11, 10}, {-21, 10}}));
 
     ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
-    for (int k = 0; k < m_view->m_nTotal; ++k)
-        ASSERT_EQ(m_view->m_pPixels[k],
-                  static_cast<uint32_t>(Grey(m_view->m_pLevel[k], -21.0, 10.0)) * 0x10101u);
+    ComputeOracle();
+    m_doc->SetTimeFrequencyCursor(0.125, 500.0);
+    ExpectRowsAligned(0.125);
+    // The levels change the pixels of the values already computed.
+    const long computed = m_view->GetFGT().CachedValues();
+    run(res::ID_UPPER_LEVEL_RAISE, 1);
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), computed);
+    m_oracle.BuildImage(-21.0, 20.0);
+    ExpectRowsAligned(0.125);
     // Raising the lower level onto the upper one turns the whole image black.
     run(res::ID_LEVELS_DEFAULT, 1);
     run(res::ID_LOWER_LEVEL_RAISE, 5);
     ASSERT_EQ(m_view->m_dLowerLevel, m_view->m_dUpperLevel);
-    for (int k = 0; k < m_view->m_nTotal; ++k) ASSERT_EQ(m_view->m_pPixels[k], 0u) << k;
-    m_doc->SetTimeFrequencyCursor(0.125, 500.0);
     const QImage image = Grab();
     int black = 0;
     for (int y = 1; y < image.height(); ++y)
@@ -317,8 +326,8 @@ TEST_F(KFGTransformerViewTest, ContextMenuFromTheKeyboardOpensNearTheTopLeftCorn
 TEST_F(KFGTransformerViewTest, SetPRecomputesOnOKOnly) {
     Open(8000, 2000);
     ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
-    const double* levelsBefore = m_view->m_pLevel;
-    const int totalBefore = m_view->m_nTotal;
+    const double* gridBefore = m_view->m_pSigmaT;
+    const long totalBefore = m_view->m_nTotal;
     auto drive = [](const std::function<void(CDialogFHT_set_P*)>& body) {
         QTimer::singleShot(0, [body]() {
             auto* dialog = qobject_cast<CDialogFHT_set_P*>(QApplication::activeModalWidget());
@@ -346,7 +355,7 @@ TEST_F(KFGTransformerViewTest, SetPRecomputesOnOKOnly) {
     EXPECT_EQ(m_messages.texts(), std::vector<std::string>(2, "Enter a number between 1e-06 and 1000000."));
     // Cancel: neither P nor the FGT changed.
     EXPECT_EQ(m_view->m_dP, 2.0);
-    EXPECT_EQ(m_view->m_pLevel, levelsBefore);
+    EXPECT_EQ(m_view->m_pSigmaT, gridBefore);
     EXPECT_EQ(m_view->m_nTotal, totalBefore);
     EXPECT_TRUE(m_view->m_bReady);
 
@@ -374,7 +383,7 @@ TEST_F(KFGTransformerViewTest, RefusesWhatCannotBeComputed) {
     ASSERT_EQ(m_messages.count(), 1u);
     EXPECT_EQ(m_messages.last().rfind("Недостаточно памяти для FGT: нужно ", 0), 0u) << m_messages.last();
     EXPECT_FALSE(m_view->m_bReady);
-    EXPECT_EQ(m_view->m_pLevel, nullptr);
+    EXPECT_EQ(m_view->m_pSigmaT, nullptr);
     EXPECT_EQ(m_view->m_nRows, 0);
     // A huge P cuts the wide kernels at the guard band and still works.
     m_view->m_dP = 1000000.0;

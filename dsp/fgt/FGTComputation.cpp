@@ -33,6 +33,10 @@ constexpr long kRealPadding = 20;
 
 long RoundUpToFour(long n) { return (n + 3) / 4 * 4; }
 
+// Samples the sums read beyond a point besides the kernel: where points lie
+// close, sums are taken for groups of sixteen samples from the first point.
+constexpr long kDenseGroupSpan = 16;
+
 template <typename T>
 std::unique_ptr<T[]> TryAllocate(long n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
@@ -96,6 +100,13 @@ struct RealParts {
     }
 };
 
+// The widest path up to `path` that this processor runs.
+SumPath Available(SumPath path) {
+    if (path == SumPath::Avx512 && !Avx512Available()) path = SumPath::Avx2;
+    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
+    return path;
+}
+
 void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequency, double sigmaT, int length,
                 double* out, const RowImage* image, RowWorkspace& work, SumPath path) {
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
@@ -104,7 +115,8 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
         const double silence = -std::numeric_limits<double>::infinity();
         std::fill(out, out + length, silence);
         if (image != nullptr)
-            std::fill(image->pixels, image->pixels + length, LevelToPixel(silence, image->lower, image->upper));
+            std::fill(image->pixels, image->pixels + length,
+                      LevelToPixel(silence, image->lower, image->upper));
         return;
     }
     const int S = signal.guard;
@@ -255,22 +267,14 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     if (v < lower) v = lower;
     if (v > upper) v = upper;
     const double q = (upper - v) * 255.0 / (upper - lower);
+    // A level at or below the lower one is white, whatever the rounding of
+    // the quotient below would give.
+    if (level <= lower && lower < upper) return 255u * kGreyUnit;
     // Inside the levels q lies in 0 .. 255; NaN (equal levels, NaN values) is black.
     if (!(q >= 0.0 && q < 256.0)) return 0;
     const uint32_t grey = static_cast<uint32_t>(static_cast<int>(q) & 0xFF);
     return grey * kGreyUnit;
 }
-
-namespace {
-
-// The widest path up to `path` that this processor runs.
-SumPath Available(SumPath path) {
-    if (path == SumPath::Avx512 && !Avx512Available()) path = SumPath::Avx2;
-    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
-    return path;
-}
-
-}  // namespace
 
 void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, SumPath path,
                 int threads) {
@@ -318,6 +322,73 @@ bool Avx512Available() {
 }
 
 SumPath BestSumPath() { return Available(SumPath::Avx512); }
+
+DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length) {
+    DrawnSpan span;
+    const double column = std::trunc(cursorTime / sigmaT);
+    // A cursor beyond any row draws nothing.
+    if (length <= 0 || width <= 0 || !(std::fabs(column) < 4e9)) return span;
+    span.x = width / 2 - static_cast<long long>(column);
+    span.first = std::max<long long>(0, -span.x);
+    span.last = std::min<long long>(length, width - span.x);
+    return span;
+}
+
+int LowestDrawnRow(int rows, int height) { return std::max(0, rows - height + 1); }
+
+bool ComputeValues(const SignalRef& signal, double frequency, double sigmaT, int length, int first, int count,
+                   double* out, SumPath path) {
+    if (count <= 0) return true;
+    const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
+    if (E <= 0) {
+        // No taps: both sums are zero.
+        std::fill(out, out + count, -std::numeric_limits<double>::infinity());
+        return true;
+    }
+    (void)length;
+    path = Available(path);
+    try {
+        // The kernel with its taps at E + m, folded as ComputeRow folds it.
+        std::vector<double> gauss(2 * static_cast<size_t>(E) + 1), cosine(gauss.size()), sine(gauss.size());
+        BuildKernel(signal.frADC, frequency, sigmaT, 0, E, E, gauss.data(), cosine.data(), sine.data());
+        BuildKernel(signal.frADC, frequency, sigmaT, -E, -E + 1, E, gauss.data(), cosine.data(), sine.data());
+        const int folded = static_cast<int>(RoundUpToFour(E));
+        std::vector<double> fc(static_cast<size_t>(folded), 0.0), fs(static_cast<size_t>(folded), 0.0);
+        for (int m = 0; m < E; ++m) {
+            fc[static_cast<size_t>(m)] =
+                gauss[static_cast<size_t>(E + m)] * cosine[static_cast<size_t>(E + m)];
+            fs[static_cast<size_t>(m)] = gauss[static_cast<size_t>(E + m)] * sine[static_cast<size_t>(E + m)];
+        }
+        fc[0] *= 0.5;
+        const double edge = gauss[0];
+        const FoldedKernel kernel{fc.data(), fs.data(), folded, E, edge * cosine[0], edge * sine[0]};
+
+        // The real parts around these points only, zero outside the stored
+        // range, forward and reversed as the sums read them.
+        const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
+        const double t = TimeAfter(0.0, sigmaT, first);
+        const double tLast = TimeAfter(t, sigmaT, count - 1);
+        const long margin = folded + E + 2L * kDenseGroupSpan;
+        const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
+        const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+        std::vector<double> forward(static_cast<size_t>(hi - lo)), reversed(forward.size());
+        const long S = signal.guard;
+        for (long n = lo; n < hi; ++n) {
+            const double x = n >= -S && n < signal.nSamples + S ? signal.first[n].re : 0.0;
+            forward[static_cast<size_t>(n - lo)] = x;
+            reversed[static_cast<size_t>(hi - 1 - n)] = x;
+        }
+        // Sample n is forward[n - lo] and reversed[hi - 1 - n].
+        const RealSignal real{forward.data() - lo, reversed.data() + (hi - 1)};
+        if (path == SumPath::Portable)
+            RowValuesPortableFrom(kernel, real, points, t, count, out);
+        else
+            RowValuesAvx2From(kernel, real, points, t, count, out, path == SumPath::Avx512);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
                    const int* rowLength, double* levels, SumPath path, int threads, const RowImage* image) {

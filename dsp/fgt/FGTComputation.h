@@ -114,4 +114,28 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
                    const int* rowLength, double* levels, SumPath path, int threads,
                    const RowImage* image = nullptr);
 
+// The values of a row of `length` values that a pane `width` pixels wide
+// draws with the cursor at time `cursorTime`: the row is placed so that its
+// value trunc(t/σ) lands on the centre line x = width / 2, value k at x + k;
+// values first .. last-1 fall inside the pane (none when first >= last, also
+// for a cursor beyond any row).
+struct DrawnSpan {
+    long long x = 0;
+    long long first = 0;
+    long long last = 0;
+};
+DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length);
+// The lowest row a pane `height` pixels high shows: row i is drawn at
+// y = rows - i, so rows from this one up to rows - 1 are inside it.
+int LowestDrawnRow(int rows, int height);
+
+// Computes values first .. first+count-1 of row (`frequency`, `sigmaT`,
+// `length` values) before the smoothing, in dB, bit for bit as
+// ComputeLevels's pass over the whole row gives them; `first` must be a
+// multiple of 8 and first + count either a multiple of 8 or `length`. Reads
+// only the signal around these points. False when memory for its work
+// arrays ran short.
+bool ComputeValues(const SignalRef& signal, double frequency, double sigmaT, int length, int first, int count,
+                   double* out, SumPath path);
+
 }  // namespace fgt

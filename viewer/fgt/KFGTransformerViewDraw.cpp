@@ -11,9 +11,10 @@
 
 #include "FGTPainter.h"
 #include "FonavidDoc.h"
-#include "KFGTransformerView.h"
-#include "ResourceIds.h"
 #include "FrequencyText.h"
+#include "KFGTransformerView.h"
+#include "Messages.h"
+#include "ResourceIds.h"
 
 namespace {
 
@@ -39,10 +40,18 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
                          QString::fromStdString(m_strText));
     }
 
-    if (m_bReady && m_pPixels != nullptr) {
+    if (m_bReady && m_fgt.IsBound()) {
         const double t = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
-        FGTPainter::PaintRows(painter, viewport()->width(), viewport()->height(), t, m_nRows, m_pRowLength,
-                              m_pSigmaT, m_pPixels);
+        const int width = viewport()->width();
+        const int height = viewport()->height();
+        if (m_fgt.Prepare(width, height, t, m_dLowerLevel, m_dUpperLevel)) {
+            FGTPainter::PaintRows(painter, width, height, t, m_fgt);
+        } else {
+            // No box inside a paint: the message follows once it is over.
+            ResetFGT();
+            QMetaObject::invokeMethod(
+                this, [] { platform::ShowMessage(FGTOnDemand::kOutOfMemoryText); }, Qt::QueuedConnection);
+        }
     }
     FGTPainter::PaintCentreLine(painter, viewport()->width());
 }
