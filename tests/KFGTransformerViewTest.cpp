@@ -87,7 +87,12 @@ protected:
         ASSERT_EQ(m_view->viewport()->size(), QSize(width, height));
     }
 
-    QImage Grab() { return m_view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The pane once every value it asked for has come.
+    QImage Grab() {
+        m_view->viewport()->grab();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !m_view->IsComputingFGT(); }, 20000));
+        return m_view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
     // Checks every visible row of the drawn image against the pixels of the
     // FGT placed so that column trunc(t/σ_i) lands on the centre line.

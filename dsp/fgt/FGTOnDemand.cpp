@@ -13,7 +13,27 @@
 #include "KWave.h"
 #include "Messages.h"
 
+FGTOnDemand::FGTOnDemand()
+    : m_shared(std::make_shared<Shared>()), m_workers(std::make_unique<FGTWorkers>(kThreads)) {}
+
+FGTOnDemand::~FGTOnDemand() { Stop(); }
+
+void FGTOnDemand::Stop() {
+    // Destroying the threads joins them after their running jobs.
+    m_workers = std::make_unique<FGTWorkers>(kThreads);
+}
+
+void FGTOnDemand::SetOnValues(std::function<void()> onValues) {
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->onValues = std::move(onValues);
+}
+
 void FGTOnDemand::Reset() {
+    // Running jobs finish into blocks nobody holds any more.
+    m_workers->Cancel();
+    m_shared->failed = false;
+    m_bPlanned = false;
+    m_wants.clear();
     m_signal = fgt::SignalRef{};
     m_nRows = 0;
     m_nTotal = 0;
@@ -69,104 +89,139 @@ const FGTOnDemand::Block* FGTOnDemand::Find(int row, long long block) const {
     return it == blocks.end() ? nullptr : it->second.get();
 }
 
-bool FGTOnDemand::Prepare(int width, int height, double cursorTime, double lower, double upper) {
+void FGTOnDemand::Fail() {
+    m_workers->Cancel();
+    for (Row& row : m_rows) row.clear();
+    m_wants.clear();
+    m_bPlanned = false;
+    m_shared->failed = false;
+}
+
+void FGTOnDemand::DropUnfinishedWork() {
+    m_workers->Cancel();
+    // Blocks whose values have not come are made again if still wanted;
+    // a job still running on one writes into its own copy.
+    for (Row& row : m_rows)
+        for (auto it = row.begin(); it != row.end();)
+            it = it->second->computed.load(std::memory_order_acquire) ? std::next(it) : row.erase(it);
+}
+
+bool FGTOnDemand::Request(int width, int height, double cursorTime, double lower, double upper) {
     if (!IsBound() || width <= 0 || height <= 0) return true;
+    m_shared->noticed = false;
+    if (m_shared->failed) {
+        Fail();
+        return false;
+    }
     if (lower != m_dLower || upper != m_dUpper) Remap(lower, upper);
-    // Per row: the blocks drawn, and the one after them whose first values
-    // the mean of the last drawn ones reads.
-    struct Want {
-        int row;
-        long long first;
-        long long end;  // drawn blocks first .. end-1
-        long long computeEnd;
-    };
-    std::vector<Want> wants;
-    std::vector<Run> runs;
-    try {
-        for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
-            const int length = m_rowLength[static_cast<size_t>(row)];
-            const fgt::DrawnSpan span =
-                fgt::DrawnValues(width, cursorTime, m_sigmaT[static_cast<size_t>(row)], length);
-            if (span.first >= span.last) continue;
-            const long long blocks = (length + kBlock - 1) / kBlock;
-            const Want want{row, span.first / kBlock, (span.last - 1) / kBlock + 1,
-                            std::min(blocks, (span.last - 1) / kBlock + 2)};
-            wants.push_back(want);
-            Row& cache = m_rows[static_cast<size_t>(row)];
-            // Keep what is near, then add what is missing.
-            const long long limit = std::max<long long>(want.computeEnd - want.first,
-                                                        static_cast<long long>(width) * kWidthsKept / kBlock);
-            Evict(row, want.first, want.computeEnd, limit);
-            for (long long b = want.first; b < want.computeEnd; ++b) {
-                if (cache.count(b) != 0) continue;
-                cache.emplace(b, std::make_unique<Block>());
-                if (!runs.empty() && runs.back().row == row && runs.back().end == b)
-                    runs.back().end = b + 1;
-                else
-                    runs.push_back(Run{row, b, b + 1});
-            }
+    if (!m_bPlanned || width != m_nWidth || height != m_nHeight || cursorTime != m_dTime) {
+        DropUnfinishedWork();
+        m_nWidth = width;
+        m_nHeight = height;
+        m_dTime = cursorTime;
+        m_bPlanned = true;
+        if (!Plan(width, height, cursorTime)) {
+            Fail();
+            return false;
         }
-    } catch (const std::bad_alloc&) {
-        for (Row& row : m_rows) row.clear();
-        return false;
     }
-    if (!ComputeRuns(runs)) {
-        for (Row& row : m_rows) row.clear();
-        return false;
-    }
-    for (const Want& want : wants)
+    for (const Want& want : m_wants)
         for (long long b = want.first; b < want.end; ++b) Finish(want.row, b);
     return true;
 }
 
-bool FGTOnDemand::ComputeRuns(const std::vector<Run>& runs) {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    auto worker = [&]() {
-        for (size_t i = next.fetch_add(1); i < runs.size() && !failed; i = next.fetch_add(1)) {
-            const Run& run = runs[i];
-            const size_t j = static_cast<size_t>(run.row);
-            const int length = m_rowLength[j];
-            const long long first = run.first * kBlock;
-            const long long end = std::min<long long>(run.end * kBlock, length);
-            std::vector<double> values;
-            try {
-                values.resize(static_cast<size_t>(end - first));
-            } catch (const std::bad_alloc&) {
-                failed = true;
-                return;
-            }
-            if (!fgt::ComputeValues(m_signal, m_frequency[j], m_sigmaT[j], length, static_cast<int>(first),
-                                    static_cast<int>(end - first), values.data(), m_path)) {
-                failed = true;
-                return;
-            }
-            const Row& cache = m_rows[j];
-            for (long long b = run.first; b < run.end; ++b) {
-                Block& block = *cache.at(b);
-                const long long from = b * kBlock - first;
-                const long long to = std::min<long long>(from + kBlock, end - first);
-                std::copy(values.begin() + from, values.begin() + to, block.values);
-            }
-        }
+bool FGTOnDemand::Prepare(int width, int height, double cursorTime, double lower, double upper) {
+    if (!Request(width, height, cursorTime, lower, upper)) return false;
+    m_workers->WaitIdle();
+    return Request(width, height, cursorTime, lower, upper);
+}
+
+bool FGTOnDemand::Pending() { return m_workers->Busy(); }
+
+bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
+    struct Job {
+        long long distance;  // pixels from the centre line
+        int row;
+        long long first;
+        std::vector<std::shared_ptr<Block>> blocks;
     };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < kThreads && runs.size() > 1; ++i) {
-        try {
-            helpers.emplace_back(worker);
-        } catch (const std::system_error&) {
-            break;  // fewer threads share the runs
+    std::vector<Job> jobs;
+    m_wants.clear();
+    try {
+        for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
+            const size_t j = static_cast<size_t>(row);
+            const int length = m_rowLength[j];
+            const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
+            if (span.first >= span.last) continue;
+            // The drawn blocks, and the one after them whose first values
+            // the means of the last drawn ones read.
+            const long long blocks = (length + kBlock - 1) / kBlock;
+            const Want want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
+            const long long computeEnd = std::min(blocks, want.end + 1);
+            m_wants.push_back(want);
+            Row& cache = m_rows[j];
+            // Keep what is near, then add what is missing.
+            const long long limit = std::max<long long>(computeEnd - want.first,
+                                                        static_cast<long long>(width) * kWidthsKept / kBlock);
+            Evict(row, want.first, computeEnd, limit);
+            const long long centre = width / 2 - span.x;  // the value on the centre line
+            for (long long b = want.first; b < computeEnd; ++b) {
+                if (cache.count(b) != 0) continue;
+                auto block = std::make_shared<Block>();
+                cache.emplace(b, block);
+                if (jobs.empty() || jobs.back().row != row ||
+                    jobs.back().first + static_cast<long long>(jobs.back().blocks.size()) != b ||
+                    jobs.back().blocks.size() >= kBlocksPerJob)
+                    jobs.push_back(Job{0, row, b, {}});
+                Job& job = jobs.back();
+                job.blocks.push_back(std::move(block));
+                const long long from = job.first * kBlock;
+                const long long to = (b + 1) * kBlock - 1;
+                job.distance = centre < from ? from - centre : centre > to ? centre - to : 0;
+            }
         }
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    worker();
-    for (std::thread& helper : helpers) helper.join();
-    return !failed;
+    std::stable_sort(jobs.begin(), jobs.end(),
+                     [](const Job& a, const Job& b) { return a.distance < b.distance; });
+    std::vector<std::function<void()>> work;
+    work.reserve(jobs.size());
+    for (Job& job : jobs) {
+        const size_t j = static_cast<size_t>(job.row);
+        work.emplace_back([signal = m_signal, path = m_path, frequency = m_frequency[j], sigmaT = m_sigmaT[j],
+                           length = m_rowLength[j], first = job.first, blocks = std::move(job.blocks),
+                           shared = m_shared] {
+            const long long from = first * kBlock;
+            const long long end =
+                std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
+            double values[kBlocksPerJob * kBlock];
+            if (!fgt::ComputeValues(signal, frequency, sigmaT, length, static_cast<int>(from),
+                                    static_cast<int>(end - from), values, path)) {
+                shared->failed = true;
+            } else {
+                for (size_t i = 0; i < blocks.size(); ++i) {
+                    const long long at = static_cast<long long>(i) * kBlock;
+                    std::copy(values + at, values + std::min<long long>(at + kBlock, end - from),
+                              blocks[i]->values);
+                    blocks[i]->computed.store(true, std::memory_order_release);
+                }
+            }
+            if (!shared->noticed.exchange(true)) {
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                if (shared->onValues) shared->onValues();
+            }
+        });
+    }
+    m_workers->Add(std::move(work));
+    return true;
 }
 
 void FGTOnDemand::Finish(int row, long long block) {
     const Row& cache = m_rows[static_cast<size_t>(row)];
     const auto it = cache.find(block);
-    if (it == cache.end() || it->second->finished) return;
+    if (it == cache.end() || it->second->finished || !it->second->computed.load(std::memory_order_acquire))
+        return;
     Block& b = *it->second;
     const int length = m_rowLength[static_cast<size_t>(row)];
     const long long first = block * kBlock;
@@ -177,7 +232,7 @@ void FGTOnDemand::Finish(int row, long long block) {
     std::copy(b.values, b.values + count, values);
     if (count == kBlock && first + kBlock < length) {
         const Block* after = Find(row, block + 1);
-        if (after == nullptr) return;
+        if (after == nullptr || !after->computed.load(std::memory_order_acquire)) return;
         const int more = static_cast<int>(std::min<long long>(8, length - first - kBlock));
         std::copy(after->values, after->values + more, values + kBlock);
     }

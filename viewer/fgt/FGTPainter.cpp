@@ -12,15 +12,12 @@ int FGTPainter::PaintRows(QPainter& painter, int width, int height, double curso
     if (rows <= 0 || width <= 0) return 0;
     QImage span(width, 1, QImage::Format_RGB32);
     if (span.isNull()) return 0;
-    int whole = 0;
+    int drawnRows = 0;
     for (int i = std::max(0, fgt::LowestDrawnRow(rows, height)); i < rows; ++i) {
         const int y = rows - i;
         const fgt::DrawnSpan drawn =
             fgt::DrawnValues(width, cursorTime, fgt.GetSigmaT()[i], fgt.GetRowLength()[i]);
-        if (drawn.first >= drawn.last) {
-            ++whole;
-            continue;
-        }
+        if (drawn.first >= drawn.last) continue;
         // Value k of the row lands at x + k; only the part inside the
         // surface is copied, opaque, as far as its values are ready.
         auto* to = reinterpret_cast<uint32_t*>(span.scanLine(0));
@@ -32,12 +29,13 @@ int FGTPainter::PaintRows(QPainter& painter, int width, int height, double curso
             for (long long m = 0; m < n; ++m) to[k - drawn.first + m] = from[m] | 0xFF000000u;
             available = static_cast<int>(n);
         }
-        if (k > drawn.first)
+        if (k > drawn.first) {
             painter.drawImage(QPoint(static_cast<int>(drawn.x + drawn.first), y), span,
                               QRect(0, 0, static_cast<int>(k - drawn.first), 1));
-        if (k == drawn.last) ++whole;
+            ++drawnRows;
+        }
     }
-    return whole;
+    return drawnRows;
 }
 
 void FGTPainter::PaintCentreLine(QPainter& painter, int width) {

@@ -23,7 +23,7 @@ public:
     // Draws the visible part of every row on a surface of `width` x `height`
     // pixels, as far as `fgt` has its values; rows outside it, and rows whose
     // centre column is far beyond any signal, draw nothing. Pixels the rows
-    // do not cover are left as they are. Returns the rows drawn whole.
+    // do not cover are left as they are. Returns the rows that drew any pixel.
     static int PaintRows(QPainter& painter, int width, int height, double cursorTime, const FGTOnDemand& fgt);
 
     // The one-pixel red line at x = width / 2, from the top down.

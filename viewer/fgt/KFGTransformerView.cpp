@@ -20,9 +20,18 @@ const char* const kNoSignal =
 CKFGTransformerView::CKFGTransformerView(QWidget* parent) : platform::ScrollView(parent) {
     viewport()->setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // Values arrive on worker threads; the pane draws them in its next paint.
+    m_fgt.SetOnValues([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { viewport()->update(); }, Qt::QueuedConnection);
+    });
 }
 
-CKFGTransformerView::~CKFGTransformerView() { ResetFGT(); }
+CKFGTransformerView::~CKFGTransformerView() {
+    // No worker may read the signal or call back once the pane is gone.
+    m_fgt.Stop();
+    ResetFGT();
+}
 
 void CKFGTransformerView::OnInitialUpdate() {
     platform::ScrollView::OnInitialUpdate();
@@ -46,6 +55,7 @@ void CKFGTransformerView::ResetFGT() {
     m_nTotal = 0;
     m_bInitialised = false;
     m_bReady = false;
+    m_pWait.reset();
 }
 
 bool CKFGTransformerView::CalculateFGT(CKWave* wave) {

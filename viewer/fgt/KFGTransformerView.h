@@ -14,10 +14,12 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "FGTOnDemand.h"
 #include "ScrollView.h"
+#include "WaitCursor.h"
 
 class CFonavidDoc;
 class CKWave;
@@ -44,6 +46,8 @@ public:
     void BuildFGTImage();
     // The values computed so far.
     const FGTOnDemand& GetFGT() const { return m_fgt; }
+    // True while values the pane asked for are still being computed.
+    bool IsComputingFGT() { return m_fgt.Pending(); }
 
     // The text the read-out tool shows: the last frequency the mouse was over.
     const QString& GetToolTipText() const { return m_ToolTip; }
@@ -81,4 +85,6 @@ private:
     QString m_ToolTip;
     // Owns the arrays the FGT members above point into.
     FGTOnDemand m_fgt;
+    // Held while the pane can draw nothing of its FGT yet.
+    std::unique_ptr<platform::WaitCursor> m_pWait;
 };

@@ -44,8 +44,14 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
         const double t = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
         const int width = viewport()->width();
         const int height = viewport()->height();
-        if (m_fgt.Prepare(width, height, t, m_dLowerLevel, m_dUpperLevel)) {
-            FGTPainter::PaintRows(painter, width, height, t, m_fgt);
+        // Asks for what is missing and draws what is there; the workers'
+        // values bring the next paint.
+        if (m_fgt.Request(width, height, t, m_dLowerLevel, m_dUpperLevel)) {
+            const int drawn = FGTPainter::PaintRows(painter, width, height, t, m_fgt);
+            if (drawn > 0 || !m_fgt.Pending())
+                m_pWait.reset();
+            else if (!m_pWait)
+                m_pWait = std::make_unique<platform::WaitCursor>();
         } else {
             // No box inside a paint: the message follows once it is over.
             ResetFGT();
