@@ -336,57 +336,71 @@ DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length) {
 
 int LowestDrawnRow(int rows, int height) { return std::max(0, rows - height + 1); }
 
-bool ComputeValues(const SignalRef& signal, double frequency, double sigmaT, int length, int first, int count,
-                   double* out, SumPath path) {
-    if (count <= 0) return true;
+bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, RowKernel& kernel) {
+    kernel.frequency = frequency;
+    kernel.sigmaT = sigmaT;
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
-    if (E <= 0) {
+    kernel.E = E;
+    if (E <= 0) return true;
+    try {
+        // The taps at E + m, folded as ComputeRow folds them.
+        std::vector<double> gauss(2 * static_cast<size_t>(E) + 1), cosine(gauss.size()), sine(gauss.size());
+        BuildKernel(signal.frADC, frequency, sigmaT, 0, E, E, gauss.data(), cosine.data(), sine.data());
+        BuildKernel(signal.frADC, frequency, sigmaT, -E, -E + 1, E, gauss.data(), cosine.data(), sine.data());
+        const size_t folded = static_cast<size_t>(RoundUpToFour(E));
+        kernel.foldedCos.assign(folded, 0.0);
+        kernel.foldedSin.assign(folded, 0.0);
+        for (size_t m = 0; m < static_cast<size_t>(E); ++m) {
+            kernel.foldedCos[m] = gauss[E + m] * cosine[E + m];
+            kernel.foldedSin[m] = gauss[E + m] * sine[E + m];
+        }
+        kernel.foldedCos[0] *= 0.5;
+        kernel.edgeCos = gauss[0] * cosine[0];
+        kernel.edgeSin = gauss[0] * sine[0];
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
+                   SumPath path) {
+    if (count <= 0) return true;
+    if (kernel.E <= 0) {
         // No taps: both sums are zero.
         std::fill(out, out + count, -std::numeric_limits<double>::infinity());
         return true;
     }
-    (void)length;
     path = Available(path);
-    try {
-        // The kernel with its taps at E + m, folded as ComputeRow folds it.
-        std::vector<double> gauss(2 * static_cast<size_t>(E) + 1), cosine(gauss.size()), sine(gauss.size());
-        BuildKernel(signal.frADC, frequency, sigmaT, 0, E, E, gauss.data(), cosine.data(), sine.data());
-        BuildKernel(signal.frADC, frequency, sigmaT, -E, -E + 1, E, gauss.data(), cosine.data(), sine.data());
-        const int folded = static_cast<int>(RoundUpToFour(E));
-        std::vector<double> fc(static_cast<size_t>(folded), 0.0), fs(static_cast<size_t>(folded), 0.0);
-        for (int m = 0; m < E; ++m) {
-            fc[static_cast<size_t>(m)] =
-                gauss[static_cast<size_t>(E + m)] * cosine[static_cast<size_t>(E + m)];
-            fs[static_cast<size_t>(m)] = gauss[static_cast<size_t>(E + m)] * sine[static_cast<size_t>(E + m)];
-        }
-        fc[0] *= 0.5;
-        const double edge = gauss[0];
-        const FoldedKernel kernel{fc.data(), fs.data(), folded, E, edge * cosine[0], edge * sine[0]};
-
-        // The real parts around these points only, zero outside the stored
-        // range, forward and reversed as the sums read them.
-        const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-        const double t = TimeAfter(0.0, sigmaT, first);
-        const double tLast = TimeAfter(t, sigmaT, count - 1);
-        const long margin = folded + E + 2L * kDenseGroupSpan;
-        const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
-        const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
-        std::vector<double> forward(static_cast<size_t>(hi - lo)), reversed(forward.size());
-        const long S = signal.guard;
-        for (long n = lo; n < hi; ++n) {
-            const double x = n >= -S && n < signal.nSamples + S ? signal.first[n].re : 0.0;
-            forward[static_cast<size_t>(n - lo)] = x;
-            reversed[static_cast<size_t>(hi - 1 - n)] = x;
-        }
-        // Sample n is forward[n - lo] and reversed[hi - 1 - n].
-        const RealSignal real{forward.data() - lo, reversed.data() + (hi - 1)};
-        if (path == SumPath::Portable)
-            RowValuesPortableFrom(kernel, real, points, t, count, out);
-        else
-            RowValuesAvx2From(kernel, real, points, t, count, out, path == SumPath::Avx512);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    const int E = kernel.E;
+    const int folded = static_cast<int>(kernel.foldedCos.size());
+    const FoldedKernel folding{kernel.foldedCos.data(), kernel.foldedSin.data(), folded, E,
+                               kernel.edgeCos,          kernel.edgeSin};
+    // The real parts around these points only, zero outside the stored
+    // range, forward and reversed as the sums read them.
+    const double sigmaT = kernel.sigmaT;
+    const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
+    const double t = TimeAfter(0.0, sigmaT, first);
+    const double tLast = TimeAfter(t, sigmaT, count - 1);
+    const long margin = folded + E + 2L * kDenseGroupSpan;
+    const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
+    const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+    const auto forward = TryAllocate<double>(hi - lo);
+    const auto reversed = TryAllocate<double>(hi - lo);
+    if (!forward || !reversed) return false;
+    const long S = signal.guard;
+    const long storedLo = std::max(lo, -S);
+    const long storedHi = std::min(hi, signal.nSamples + S);
+    std::fill(forward.get(), forward.get() + std::max(storedLo - lo, 0L), 0.0);
+    for (long n = storedLo; n < storedHi; ++n) forward[n - lo] = signal.first[n].re;
+    std::fill(forward.get() + std::max(storedHi - lo, 0L), forward.get() + (hi - lo), 0.0);
+    for (long i = 0; i < hi - lo; ++i) reversed[i] = forward[hi - lo - 1 - i];
+    // Sample n is forward[n - lo] and reversed[hi - 1 - n].
+    const RealSignal real{forward.get() - lo, reversed.get() + (hi - 1)};
+    if (path == SumPath::Portable)
+        RowValuesPortableFrom(folding, real, points, t, count, out);
+    else
+        RowValuesAvx2From(folding, real, points, t, count, out, path == SumPath::Avx512);
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "KComplex.h"
 
@@ -129,13 +130,26 @@ DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length);
 // y = rows - i, so rows from this one up to rows - 1 are inside it.
 int LowestDrawnRow(int rows, int height);
 
-// Computes values first .. first+count-1 of row (`frequency`, `sigmaT`,
-// `length` values) before the smoothing, in dB, bit for bit as
-// ComputeLevels's pass over the whole row gives them; `first` must be a
-// multiple of 8 and first + count either a multiple of 8 or `length`. Reads
-// only the signal around these points. False when memory for its work
-// arrays ran short.
-bool ComputeValues(const SignalRef& signal, double frequency, double sigmaT, int length, int first, int count,
-                   double* out, SumPath path);
+// The kernel of one row folded about its centre as the sums read it, made
+// once and shared by every computation of the row's values.
+struct RowKernel {
+    double frequency = 0.0;
+    double sigmaT = 0.0;
+    int E = 0;  // no taps: the values are -inf
+    std::vector<double> foldedCos;
+    std::vector<double> foldedSin;
+    double edgeCos = 0.0;
+    double edgeSin = 0.0;
+};
+// The kernel of the row of `frequency` and `sigmaT`; false when memory ran short.
+bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, RowKernel& kernel);
+
+// Computes values first .. first+count-1 of the row of `kernel` before the
+// smoothing, in dB, bit for bit as ComputeLevels's pass over the whole row
+// gives them; `first` must be a multiple of 8 and first + count either a
+// multiple of 8 or the row's length. Reads only the signal around these
+// points. False when memory for its work arrays ran short.
+bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
+                   SumPath path);
 
 }  // namespace fgt

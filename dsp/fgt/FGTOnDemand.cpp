@@ -41,6 +41,7 @@ void FGTOnDemand::Reset() {
     m_sigmaT.clear();
     m_rowLength.clear();
     m_rows.clear();
+    m_kernels.clear();
 }
 
 bool FGTOnDemand::Bind(const CKWave* wave, double P, bool* tooLong) {
@@ -49,8 +50,15 @@ bool FGTOnDemand::Bind(const CKWave* wave, double P, bool* tooLong) {
     // A deleted store keeps its ready flag but has no samples any more.
     if (wave == nullptr || !wave->IsRealPartOfSignalReady() || wave->GetFirstComplexSample() == nullptr)
         return false;
-    const fgt::SignalRef signal{wave->GetFirstComplexSample(), wave->GetNSamples(), wave->GetFrADC(),
-                                wave->GetStartSampleNumber()};
+    return Bind(fgt::SignalRef{wave->GetFirstComplexSample(), wave->GetNSamples(), wave->GetFrADC(),
+                               wave->GetStartSampleNumber()},
+                P, tooLong);
+}
+
+bool FGTOnDemand::Bind(const fgt::SignalRef& signal, double P, bool* tooLong) {
+    Reset();
+    if (tooLong != nullptr) *tooLong = false;
+    if (signal.first == nullptr || signal.nSamples < 0) return false;
     const int rows = fgt::RowCount(signal.frADC);
     if (rows <= 0 || signal.guard < 1) return false;
     try {
@@ -58,6 +66,7 @@ bool FGTOnDemand::Bind(const CKWave* wave, double P, bool* tooLong) {
         m_sigmaT.assign(static_cast<size_t>(rows), 0.0);
         m_rowLength.assign(static_cast<size_t>(rows), 0);
         m_rows.resize(static_cast<size_t>(rows));
+        m_kernels.resize(static_cast<size_t>(rows));
     } catch (const std::bad_alloc&) {
         Reset();
         return false;
@@ -185,35 +194,44 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job& a, const Job& b) { return a.distance < b.distance; });
-    std::vector<std::function<void()>> work;
-    work.reserve(jobs.size());
-    for (Job& job : jobs) {
-        const size_t j = static_cast<size_t>(job.row);
-        work.emplace_back([signal = m_signal, path = m_path, frequency = m_frequency[j], sigmaT = m_sigmaT[j],
-                           length = m_rowLength[j], first = job.first, blocks = std::move(job.blocks),
-                           shared = m_shared] {
-            const long long from = first * kBlock;
-            const long long end =
-                std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
-            double values[kBlocksPerJob * kBlock];
-            if (!fgt::ComputeValues(signal, frequency, sigmaT, length, static_cast<int>(from),
-                                    static_cast<int>(end - from), values, path)) {
-                shared->failed = true;
-            } else {
-                for (size_t i = 0; i < blocks.size(); ++i) {
-                    const long long at = static_cast<long long>(i) * kBlock;
-                    std::copy(values + at, values + std::min<long long>(at + kBlock, end - from),
-                              blocks[i]->values);
-                    blocks[i]->computed.store(true, std::memory_order_release);
+    try {
+        std::vector<std::function<void()>> work;
+        work.reserve(jobs.size());
+        for (Job& job : jobs) {
+            const size_t j = static_cast<size_t>(job.row);
+            std::shared_ptr<KernelSlot>& slot = m_kernels[j];
+            if (!slot) slot = std::make_shared<KernelSlot>();
+            work.emplace_back([signal = m_signal, path = m_path, frequency = m_frequency[j],
+                               sigmaT = m_sigmaT[j], length = m_rowLength[j], first = job.first,
+                               blocks = std::move(job.blocks), shared = m_shared, slot] {
+                std::call_once(slot->once, [&] {
+                    slot->made = fgt::MakeRowKernel(signal, frequency, sigmaT, slot->kernel);
+                });
+                const long long from = first * kBlock;
+                const long long end =
+                    std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
+                double values[kBlocksPerJob * kBlock];
+                if (!slot->made || !fgt::ComputeValues(signal, slot->kernel, static_cast<int>(from),
+                                                       static_cast<int>(end - from), values, path)) {
+                    shared->failed = true;
+                } else {
+                    for (size_t i = 0; i < blocks.size(); ++i) {
+                        const long long at = static_cast<long long>(i) * kBlock;
+                        std::copy(values + at, values + std::min<long long>(at + kBlock, end - from),
+                                  blocks[i]->values);
+                        blocks[i]->computed.store(true, std::memory_order_release);
+                    }
                 }
-            }
-            if (!shared->noticed.exchange(true)) {
-                std::lock_guard<std::mutex> lock(shared->mutex);
-                if (shared->onValues) shared->onValues();
-            }
-        });
+                if (!shared->noticed.exchange(true)) {
+                    std::lock_guard<std::mutex> lock(shared->mutex);
+                    if (shared->onValues) shared->onValues();
+                }
+            });
+        }
+        m_workers->Add(std::move(work));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    m_workers->Add(std::move(work));
     return true;
 }
 

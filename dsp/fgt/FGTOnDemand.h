@@ -50,6 +50,8 @@ public:
     // index reaches (`tooLong` is then true, after a message: the whole
     // FGT would not fit either).
     bool Bind(const CKWave* wave, double P, bool* tooLong = nullptr);
+    // The same for a signal given by its samples.
+    bool Bind(const fgt::SignalRef& signal, double P, bool* tooLong = nullptr);
     // Empties the object; work under way for it is dropped.
     void Reset();
     bool IsBound() const { return m_nRows > 0; }
@@ -98,6 +100,12 @@ private:
         bool finished = false;              // levels and pixels are there
     };
     using Row = std::map<long long, std::shared_ptr<Block>>;
+    // A row's kernel, made by the first job of the row that runs.
+    struct KernelSlot {
+        std::once_flag once;
+        fgt::RowKernel kernel;
+        bool made = false;
+    };
     // What the workers share with this object.
     struct Shared {
         std::mutex mutex;
@@ -127,6 +135,7 @@ private:
     std::vector<double> m_sigmaT;
     std::vector<int> m_rowLength;
     std::vector<Row> m_rows;
+    std::vector<std::shared_ptr<KernelSlot>> m_kernels;
     double m_dLower = 0.0;
     double m_dUpper = 0.0;
     // The last request and what it draws.
