@@ -415,3 +415,57 @@ TEST_F(KFGTransformerViewTest, UnboundPaneSaysSoAndComputesNothing) {
     EXPECT_FALSE(view.m_bReady);
     EXPECT_EQ(m_messages.count(), 1u);
 }
+
+TEST_F(KFGTransformerViewTest, EventLoopTurnsWhileRowsArriveAndClosingMidwayIsSafe) {
+    // A wide pane showing every row of 20 s at 44100 Hz: long enough to
+    // compute that the pane is seen while its values are still coming.
+    Open(44100, 44100 * 20, 1600, 550);
+    m_doc->SetTimeFrequencyCursor(10.0, 500.0);
+    ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
+    // Ready at once: nothing is computed until the pane is painted.
+    ASSERT_TRUE(m_view->m_bReady);
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), 0);
+    int ticks = 0;
+    int ticksWhileComputing = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (m_view->IsComputingFGT()) ++ticksWhileComputing;
+    });
+    timer.start(1);
+    m_view->viewport()->repaint();
+    ASSERT_TRUE(m_view->IsComputingFGT());
+    // The timer keeps firing while the workers compute, and the pane shows
+    // rows before all of them are there.
+    bool partial = false;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const bool computing = m_view->IsComputingFGT();
+            const QImage image = m_view->viewport()->grab().toImage();
+            int rows = 0;
+            for (int y = 1; y <= m_view->m_nRows; ++y)
+                if (image.pixel(200, y) != qRgb(255, 255, 255) || image.pixel(1400, y) != qRgb(255, 255, 255))
+                    ++rows;
+            if (computing && rows > 0 && rows < m_view->m_nRows - 10) partial = true;
+            return !computing;
+        },
+        60000));
+    EXPECT_GT(ticksWhileComputing, 3);
+    EXPECT_TRUE(partial);
+    // Then every row has the value on the centre line.
+    for (int i = 0; i < m_view->m_nRows; ++i) {
+        int available = 0;
+        EXPECT_NE(m_view->GetFGT().Pixels(i, static_cast<long long>(10.0 / Sigma(2.0, i)), available),
+                  nullptr)
+            << i;
+    }
+
+    // A new cursor time, then closing the document while its values are
+    // computed: the workers stop before the signal goes.
+    m_doc->SetTimeFrequencyCursor(3.0, 500.0);
+    m_view->viewport()->repaint();
+    EXPECT_TRUE(m_view->IsComputingFGT());
+    m_view.reset();
+    m_doc.reset();
+    timer.stop();
+}
