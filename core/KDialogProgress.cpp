@@ -55,6 +55,11 @@ bool CKDialogProgress::Create(QWidget* pParent) {
     if (pParent == nullptr) pParent = m_pParent.data();
     QWidget* owner = pParent != nullptr ? pParent->window() : platform::GetMainWindow();
     m_pOwner = owner;
+    // Disabling the owner takes the focus out of it; without this note the
+    // window system would hand it, once the owner is active again, to the
+    // first widget that takes focus (another document's pane).
+    m_pOwnerFocus = owner != nullptr ? owner->focusWidget() : nullptr;
+    m_bOwnerWasActive = owner != nullptr && owner->isActiveWindow();
     if (owner != nullptr && owner->isEnabled()) {
         owner->setEnabled(false);
         m_bOwnerDisabled = true;
@@ -170,10 +175,21 @@ void CKDialogProgress::ShowWindow(bool bShow) {
 }
 
 bool CKDialogProgress::DestroyWindow() {
-    if (m_bOwnerDisabled && m_pOwner) m_pOwner->setEnabled(true);
+    if (m_bOwnerDisabled && m_pOwner) {
+        m_pOwner->setEnabled(true);
+        // The widget that had the focus gets it back, before the owner is
+        // activated again when this window goes.
+        if (m_pOwnerFocus && m_pOwnerFocus->window() == m_pOwner && m_pOwnerFocus->isEnabled())
+            m_pOwnerFocus->setFocus(Qt::OtherFocusReason);
+    }
     m_bOwnerDisabled = false;
+    m_pOwnerFocus = nullptr;
     if (!m_pWindow) return false;
     m_pWindow.reset();
+    // The owner was the window the user worked in: it is again, whatever
+    // window the window system would pick once this one is gone.
+    if (m_bOwnerWasActive && m_pOwner && m_pOwner->isVisible()) m_pOwner->activateWindow();
+    m_bOwnerWasActive = false;
     return true;
 }
 

@@ -77,6 +77,8 @@ private:
 
     QPointer<QWidget> m_pParent;
     QPointer<QWidget> m_pOwner;
+    QPointer<QWidget> m_pOwnerFocus;  // the owner's focus widget before it was disabled
+    bool m_bOwnerWasActive = false;   // the owner was the active window then
     int m_nRangeLower = 0;
     int m_nRangeUpper = 100;
     int m_nStep = 10;

@@ -1,11 +1,15 @@
 #include "ScrollView.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -85,7 +89,42 @@ void ScrollView::scrollContentsBy(int dx, int dy) {
     viewport()->scroll(dx, dy);
 }
 
-void ScrollView::keyPressEvent(QKeyEvent* event) { event->ignore(); }
+void ScrollView::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 opens the view's context menu, as the menu key does (the
+    // window system turns that one into a context-menu event itself).
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QPoint at(5, 5);
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at),
+                               event->modifiers());
+        QCoreApplication::sendEvent(this, &menu);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void ScrollView::wheelEvent(QWheelEvent* event) {
+    const QPoint angle = event->angleDelta();
+    const bool sideways = std::abs(angle.x()) > std::abs(angle.y());
+    const bool shifted = (event->modifiers() & Qt::ShiftModifier) != 0;
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* bar = sideways || shifted || v->maximum() <= v->minimum() ? horizontalScrollBar() : v;
+    // Positive deltas (the wheel turned away from the user, a swipe to the
+    // right) move towards the start, as the scroll bars' arrows do.
+    const int delta = sideways ? angle.x() : angle.y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    // Fractions of a notch (fine wheels, touchpads) add up until they make a line.
+    m_nWheelRemainder += delta * std::max(1, QApplication::wheelScrollLines());
+    const int lines = m_nWheelRemainder / 120;
+    m_nWheelRemainder -= lines * 120;
+    const long long pixels = static_cast<long long>(lines) * bar->singleStep();
+    const int page = bar->pageStep();
+    bar->setValue(bar->value() - static_cast<int>(std::clamp<long long>(pixels, -page, page)));
+    event->accept();
+}
 
 void ScrollView::paintEvent(QPaintEvent* event) {
     const QPoint origin = GetScrollPosition();

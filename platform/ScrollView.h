@@ -67,8 +67,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
-    // Keys are the views' commands, not scroll-bar moves.
+    // Keys are the views' commands, not scroll-bar moves; Shift+F10 opens
+    // the context menu.
     void keyPressEvent(QKeyEvent* event) override;
+    // The wheel scrolls vertically where there is a vertical range, else
+    // horizontally; Shift+wheel and sideways swipes scroll horizontally. A
+    // notch moves the system's number of lines, at most a page.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void UpdateScrollBars();
@@ -77,6 +82,7 @@ private:
     QSize m_sizePage{0, 0};
     QSize m_sizeLine{0, 0};
     bool m_bEraseBackground = true;
+    int m_nWheelRemainder = 0;  // wheel turn not yet scrolled, in 1/120 lines
 };
 
 }  // namespace platform

@@ -75,7 +75,7 @@ std::vector<MenuEntry> MakeDocumentMenu() {
                                                             Item("Опустить", ID_LOWER_LEVEL_LOWER)}),
                                            Separator(), Item("Установить по умолчанию", ID_LEVELS_DEFAULT)}),
              Separator(), Item("&Toolbar", ID_VIEW_TOOLBAR), Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
-        Popup("Действия", {Item("Рассчитать децимированные сигналы", ID_CALCULATE_DECIMATED)}),
+        Popup("&Действия", {Item("Рассчитать децимированные сигналы", ID_CALCULATE_DECIMATED)}),
         Popup("&Window", {Item("&New Window", ID_WINDOW_NEW), Item("&Cascade", ID_WINDOW_CASCADE),
                           Item("&Tile", ID_WINDOW_TILE_HORZ), Item("&Arrange Icons", ID_WINDOW_ARRANGE),
                           Item("S&plit", ID_WINDOW_SPLIT)}),
@@ -148,6 +148,11 @@ const std::vector<Accelerator>& AcceleratorTable() {
         {"Shift+Up", ID_CURSOR_UP_FAST},
         {"Down", ID_CURSOR_DOWN},
         {"Shift+Down", ID_CURSOR_DOWN_FAST},
+        {"Home", ID_CURSOR_FIRST},
+        {"End", ID_CURSOR_LAST},
+        {"PgUp", ID_CURSOR_PAGE_LEFT},
+        {"PgDown", ID_CURSOR_PAGE_RIGHT},
+        {"Shift+Home", ID_CURSOR_TO_VIEW},
         {"Ctrl+N", ID_FILE_NEW},
         {"Ctrl+O", ID_FILE_OPEN},
         {"Ctrl+S", ID_FILE_SAVE},
@@ -166,6 +171,17 @@ const std::vector<Accelerator>& AcceleratorTable() {
         {"Shift+F6", ID_PREV_PANE},
     };
     return table;
+}
+
+const std::vector<const char*>& NextWindowKeys() {
+    static const std::vector<const char*> keys{"Ctrl+F6", "Ctrl+Tab"};
+    return keys;
+}
+
+const std::vector<const char*>& PreviousWindowKeys() {
+    // Shift+Tab arrives as Backtab from most keyboards.
+    static const std::vector<const char*> keys{"Ctrl+Shift+F6", "Ctrl+Shift+Tab", "Ctrl+Shift+Backtab"};
+    return keys;
 }
 
 const std::vector<int>& ToolbarButtons() {

@@ -33,6 +33,17 @@ struct Accelerator {
 // Accelerator table 128, used in every state of the main window.
 const std::vector<Accelerator>& AcceleratorTable();
 
+// Keys of the main window that move between document windows, next and back
+// (the accelerator table's keys stay the commands').
+const std::vector<const char*>& NextWindowKeys();
+const std::vector<const char*>& PreviousWindowKeys();
+// The entry of the Window menu past its ninth listed window.
+constexpr const char* kMoreWindows = "Windows...";
+constexpr int kListedWindowCount = 9;
+
+// The Help text: the panes, their context menus, the keys and the commands.
+extern const char* const kHelpText;
+
 // Toolbar 128: the command of every button, 0 for a separator.
 const std::vector<int>& ToolbarButtons();
 

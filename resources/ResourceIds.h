@@ -8,8 +8,8 @@ namespace res {
 // Dialog templates and menus.
 constexpr int IDD_PROGRESS = 9;
 constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDR_MAINFRAME = 128;     // main menu (no document), accelerators, toolbar
-constexpr int IDR_FONAVIDTYPE = 129;   // menu of a document window
+constexpr int IDR_MAINFRAME = 128;    // main menu (no document), accelerators, toolbar
+constexpr int IDR_FONAVIDTYPE = 129;  // menu of a document window
 constexpr int IDR_SONOGRAM_POPUP = 132;
 constexpr int IDD_SELECT_PAS_FILM = 133;
 constexpr int IDR_FGT_POPUP = 136;
@@ -39,6 +39,13 @@ constexpr int ID_CURSOR_DOWN_FAST = 32809;
 constexpr int ID_SHOW_LOCAL_MAXIMA = 32812;
 constexpr int ID_FGT_CALCULATE = 32814;
 constexpr int ID_FGT_SET_P = 32816;
+// Moves of the cursor across a long signal: to the first or last column, a
+// pane width back or on, and to the middle of the columns now in view.
+constexpr int ID_CURSOR_FIRST = 32830;
+constexpr int ID_CURSOR_LAST = 32831;
+constexpr int ID_CURSOR_PAGE_LEFT = 32832;
+constexpr int ID_CURSOR_PAGE_RIGHT = 32833;
+constexpr int ID_CURSOR_TO_VIEW = 32834;
 
 // Standard commands.
 constexpr int ID_FILE_NEW = 57600;

@@ -15,7 +15,7 @@ namespace {
 using MainFrameTest = ShellFixture;
 
 const std::vector<QString> kMenu128{"&File", "&View", "&Help"};
-const std::vector<QString> kMenu129{"&File", "&Edit", "&View", "Действия", "&Window", "&Help"};
+const std::vector<QString> kMenu129{"&File", "&Edit", "&View", "&Действия", "&Window", "&Help"};
 
 // Captions of a menu's entries, sub-menus by title, separators as "-".
 std::vector<QString> Captions(QMenu* menu) {
@@ -25,17 +25,6 @@ std::vector<QString> Captions(QMenu* menu) {
         captions.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
     }
     return captions;
-}
-
-// Keys go where the user's keys would: the focus widget of the active window.
-QWidget* Target(CMainFrame* frame) {
-    QWidget* focus = QApplication::focusWidget();
-    return focus != nullptr ? focus : frame;
-}
-
-int RowOfActiveView(CMainFrame* frame) {
-    CChildFrame* child = frame->GetActiveFrame();
-    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
 }
 
 TEST_F(MainFrameTest, MainWindowIsMaximizedAndRegistered) {

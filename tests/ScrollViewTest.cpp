@@ -7,6 +7,8 @@
 #include <QRegion>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <string>
 #include <vector>
 
 #include "ScrollView.h"
@@ -245,3 +247,59 @@ TEST(ScrollView, UpdateRepaintsTheViewport) {
     QTRY_VERIFY(!view.clips.empty());
     EXPECT_EQ(view.clips.back(), QRect(QPoint(0, 0), view.viewport()->size()));
 }
+
+namespace {
+
+// Sends one wheel notch (or a swipe of `delta`) with `modifiers` to the
+// viewport, where the window system delivers it.
+void Wheel(PatternView& view, QPoint delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QPointF at(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+    QWheelEvent event(at, view.viewport()->mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+struct WheelCase {
+    const char* name;
+    int totalHeight;  // taller than the viewport: a vertical range
+    QPoint delta;
+    Qt::KeyboardModifiers modifiers;
+    bool horizontal;  // which position the wheel must move
+};
+
+class ScrollViewWheel : public ::testing::TestWithParam<WheelCase> {};
+
+TEST_P(ScrollViewWheel, ScrollsAlongTheAxisThatHasARange) {
+    const WheelCase& c = GetParam();
+    PatternView view;
+    view.SetScrollSizes(QSize(5000, c.totalHeight), QSize(200, 100), QSize(4, 3));
+    ShowAndSettle(view, 300, 200);
+    view.ScrollToPosition(QPoint(1000, 0));
+    const QPoint before = view.GetScrollPosition();
+    Wheel(view, c.delta, c.modifiers);  // one notch away from the user: towards the end
+    const QPoint after = view.GetScrollPosition();
+    if (c.horizontal) {
+        EXPECT_EQ(after.y(), before.y());
+        EXPECT_GT(after.x(), before.x());
+        // A notch moves a few lines, never more than a page.
+        EXPECT_LE(after.x() - before.x(), 200);
+        Wheel(view, -c.delta, c.modifiers);
+        EXPECT_EQ(view.GetScrollPosition(), before);
+    } else {
+        EXPECT_EQ(after.x(), before.x());
+        EXPECT_GT(after.y(), before.y());
+        EXPECT_LE(after.y() - before.y(), 100);
+    }
+    EXPECT_EQ(WrongPixels(view), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Axes, ScrollViewWheel,
+    ::testing::Values(WheelCase{"VerticalRange", 2000, QPoint(0, -120), Qt::NoModifier, false},
+                      WheelCase{"NoVerticalRange", 150, QPoint(0, -120), Qt::NoModifier, true},
+                      WheelCase{"ShiftWheel", 2000, QPoint(0, -120), Qt::ShiftModifier, true},
+                      WheelCase{"SwipeSideways", 2000, QPoint(-120, 0), Qt::NoModifier, true},
+                      WheelCase{"SwipeWithoutVerticalRange", 150, QPoint(-120, 0), Qt::NoModifier, true}),
+    [](const ::testing::TestParamInfo<WheelCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,25 @@
 #include "Profile.h"
 #include "View.h"
 #include "WavWriter.h"
+
+// Waits up to `ms` for `condition`, handling events meanwhile; whether it came
+// true. (A failed QTRY_* macro only returns from the test function, which
+// GoogleTest counts as a pass; this one goes into an ASSERT or EXPECT.)
+inline bool Eventually(const std::function<bool()>& condition, int ms = 2000) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+// Keys go where the user's keys would: the focus widget of the active window.
+inline QWidget* Target(CMainFrame* frame) {
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr ? focus : frame;
+}
+
+// The row of the active document window's active pane, -1 without one.
+inline int RowOfActiveView(CMainFrame* frame) {
+    CChildFrame* child = frame->GetActiveFrame();
+    return child == nullptr ? -1 : child->GetRow(child->GetActiveView());
+}
 
 class ShellFixture : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 
 #include "Document.h"
 #include "Icons.h"
@@ -24,7 +25,6 @@ CChildFrame::CChildFrame(platform::Document* document) : m_pDocument(document) {
 }
 
 CChildFrame::~CChildFrame() {
-    QObject::disconnect(m_focusConnection);
     m_pActiveView = nullptr;
     // The views go before the frame does, so the document (and whoever
     // watches the frame) sees them detached when the frame is gone.
@@ -58,8 +58,6 @@ bool CChildFrame::OnCreateClient(const PaneFactory& panes) {
         m_splitter->setStretchFactor(row, row == kRows - 1 ? 1 : 0);
     }
     m_splitter->RecalcLayout();
-    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
-                                [this](QWidget* o, QWidget* n) { OnFocusChanged(o, n); });
     SetActiveView(m_pPanes[1], true);
     return true;
 }
@@ -115,23 +113,29 @@ bool CChildFrame::OnUpdateCommand(int id, platform::CommandState& state) {
     return id == res::ID_NEXT_PANE || id == res::ID_PREV_PANE;
 }
 
-void CChildFrame::OnFocusChanged(QWidget* old, QWidget* now) {
-    (void)old;
-    if (now == nullptr) return;
-    for (platform::View* view : m_pPanes) {
-        QWidget* widget = view != nullptr ? view->GetWidget() : nullptr;
-        if (widget != nullptr && (widget == now || widget->isAncestorOf(now))) {
-            if (view != m_pActiveView) SetActiveView(view);
-            return;
-        }
-    }
-}
-
 bool CChildFrame::eventFilter(QObject* watched, QEvent* event) {
+    platform::View* active = m_pActiveView;
+    QWidget* activeWidget = active != nullptr ? active->GetWidget() : nullptr;
     // A pane that is shown again (its window activated) gets the focus back
     // when it is the active one.
-    if (event->type() == QEvent::Show && m_pActiveView != nullptr && watched == m_pActiveView->GetWidget()) {
-        static_cast<QWidget*>(watched)->setFocus(Qt::OtherFocusReason);
+    if (event->type() == QEvent::Show && activeWidget != nullptr && watched == activeWidget) {
+        activeWidget->setFocus(Qt::OtherFocusReason);
+    }
+    if (event->type() == QEvent::FocusIn && activeWidget != nullptr && watched != activeWidget) {
+        // Only the user moves the active pane, with a click here or with the
+        // pane keys (which set it directly). The focus that the workspace
+        // hands to some pane when it tiles, cascades, closes another window
+        // or activates this one goes back to the active pane.
+        const bool byUser = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+        for (platform::View* view : m_pPanes) {
+            if (view == nullptr || view->GetWidget() != watched) continue;
+            if (byUser) {
+                SetActiveView(view);
+            } else {
+                activeWidget->setFocus(Qt::OtherFocusReason);
+            }
+            break;
+        }
     }
     return QMdiSubWindow::eventFilter(watched, event);
 }

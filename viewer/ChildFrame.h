@@ -59,11 +59,9 @@ protected:
 private:
     explicit CChildFrame(platform::Document* document);
     bool OnCreateClient(const PaneFactory& panes);
-    void OnFocusChanged(QWidget* old, QWidget* now);
 
     platform::Document* m_pDocument;
     platform::StaticSplitter* m_splitter = nullptr;
     std::array<platform::View*, kRows> m_pPanes{};
     platform::View* m_pActiveView = nullptr;
-    QMetaObject::Connection m_focusConnection;
 };

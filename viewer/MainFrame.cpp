@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -141,6 +142,9 @@ void CMainFrame::CreateMenus() {
             auto* menu = new QMenu(QString::fromStdString(popup.text), this);
             const size_t firstBlock = m_recentBlocks.size();
             FillMenu(menu, popup.children);
+            if (menuId == res::IDR_FONAVIDTYPE && popup.text == "&Window") {
+                connect(menu, &QMenu::aboutToShow, this, [this, menu] { RebuildWindowList(menu); });
+            }
             for (size_t b = firstBlock; b < m_recentBlocks.size(); ++b) {
                 // The list sits between the placeholder and the next entry.
                 const QList<QAction*> actions = menu->actions();
@@ -150,11 +154,13 @@ void CMainFrame::CreateMenus() {
             }
             m_actions->WatchMenu(menu);
             menus.push_back(menu);
-            menuBar()->addMenu(menu);
         }
     }
     // Every command action carries its prompt and tooltip from the string table.
     for (auto& [id, action] : m_actions->Actions()) {
+        // Menus show check marks, not the toolbar's pictures: a checked
+        // picture is hard to tell from an unchecked one.
+        action->setIconVisibleInMenu(false);
         action->setStatusTip(QString::fromStdString(res::CommandPrompt(id)));
         const std::string tip = res::CommandTooltip(id);
         if (!tip.empty()) action->setToolTip(QString::fromStdString(tip));
@@ -194,6 +200,61 @@ void CMainFrame::CreateAccelerators() {
         const int id = accel.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] { m_actions->Execute(id); });
     }
+    for (bool next : {true, false}) {
+        for (const char* key : next ? res::NextWindowKeys() : res::PreviousWindowKeys()) {
+            auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), this);
+            shortcut->setContext(Qt::WindowShortcut);
+            connect(shortcut, &QShortcut::activated, this, [this, next] {
+                if (next) {
+                    m_mdiArea->activateNextSubWindow();
+                } else {
+                    m_mdiArea->activatePreviousSubWindow();
+                }
+            });
+        }
+    }
+}
+
+void CMainFrame::RebuildWindowList(QMenu* windowMenu) {
+    for (QAction* action : m_windowListActions) {
+        windowMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow*> windows = m_mdiArea->subWindowList();
+    if (windows.isEmpty()) return;
+    m_windowListActions.push_back(windowMenu->addSeparator());
+    QMdiSubWindow* active = m_mdiArea->activeSubWindow();
+    for (qsizetype i = 0; i < windows.size() && i < res::kListedWindowCount; ++i) {
+        QString title = windows[i]->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* action = windowMenu->addAction(QStringLiteral("&%1 ").arg(i + 1) + title);
+        // Only the active window's entry carries a check mark.
+        action->setCheckable(windows[i] == active);
+        action->setChecked(windows[i] == active);
+        QPointer<QMdiSubWindow> window = windows[i];
+        connect(action, &QAction::triggered, this, [this, window] {
+            if (window) ActivateFrame(window);
+        });
+        m_windowListActions.push_back(action);
+    }
+    if (windows.size() > res::kListedWindowCount) {
+        QAction* more = windowMenu->addAction(QString::fromUtf8(res::kMoreWindows));
+        connect(more, &QAction::triggered, this, [this] { ChooseFromAllWindows(); });
+        m_windowListActions.push_back(more);
+    }
+}
+
+void CMainFrame::ChooseFromAllWindows() {
+    const QList<QMdiSubWindow*> windows = m_mdiArea->subWindowList();
+    QStringList titles;
+    for (QMdiSubWindow* window : windows) titles << window->windowTitle();
+    const int current = std::max<int>(0, static_cast<int>(windows.indexOf(m_mdiArea->activeSubWindow())));
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(this, QStringLiteral("Windows"), QStringLiteral("Windows:"),
+                                                 titles, current, false, &ok);
+    const qsizetype at = titles.indexOf(chosen);
+    if (ok && at >= 0 && at < windows.size()) ActivateFrame(windows[at]);
 }
 
 const std::vector<QMenu*>& CMainFrame::GetMenus(int menuId) const {
@@ -203,8 +264,10 @@ const std::vector<QMenu*>& CMainFrame::GetMenus(int menuId) const {
 void CMainFrame::ShowMenu(int menuId) {
     if (menuId == m_nShownMenu) return;
     m_nShownMenu = menuId;
-    for (QMenu* menu : m_mainMenus) menu->menuAction()->setVisible(menuId == res::IDR_MAINFRAME);
-    for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(menuId == res::IDR_FONAVIDTYPE);
+    // Only the shown menus belong to the bar: a hidden menu would keep its
+    // mnemonic, and two menus with Alt+F make the key do nothing.
+    menuBar()->clear();
+    for (QMenu* menu : GetMenus(menuId)) menuBar()->addMenu(menu);
 }
 
 CChildFrame* CMainFrame::GetActiveFrame() const {
@@ -244,8 +307,9 @@ void CMainFrame::AddDocumentFrame(QWidget* frame) {
     } else {
         m_mdiArea->addSubWindow(child);
         connect(child, &CChildFrame::activeViewChanged, this, [this] { UpdateCommandStates(); });
-        connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
     }
+    connect(window, &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
+    connect(window, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateTitle(); });
     // Document windows open maximized inside the workspace; the size is set
     // first so that the panes are laid out before they bind to the document.
     window->resize(m_mdiArea->viewport()->size());
@@ -270,14 +334,23 @@ void CMainFrame::OnActiveWindowChanged() {
 }
 
 void CMainFrame::UpdateTitle() {
-    // The workspace adds " - [document]" itself while a document window is
-    // maximized, and takes it away again when it is restored or closed.
+    // "Fonavid - name" names the active document window, "Fonavid - [name]"
+    // a maximized one. The workspace writes its own form into the title when
+    // a window is maximized or restored; changeEvent puts this one back.
     const QString app = QString::fromUtf8(res::kAppName);
     QMdiSubWindow* window = m_mdiArea != nullptr ? m_mdiArea->activeSubWindow() : nullptr;
-    if (window != nullptr && window->isVisible() && !window->isMaximized() &&
-        !window->windowTitle().isEmpty()) {
-        setWindowTitle(app + QStringLiteral(" - ") + window->windowTitle());
-    } else if (window == nullptr || !window->isVisible() || !window->isMaximized()) {
-        setWindowTitle(app);
+    QString title = app;
+    if (window != nullptr && !window->windowTitle().isEmpty()) {
+        title += window->isMaximized() ? QStringLiteral(" - [%1]").arg(window->windowTitle())
+                                       : QStringLiteral(" - ") + window->windowTitle();
     }
+    if (m_bSettingTitle || windowTitle() == title) return;
+    m_bSettingTitle = true;
+    setWindowTitle(title);
+    m_bSettingTitle = false;
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange) UpdateTitle();
 }

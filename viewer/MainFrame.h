@@ -86,6 +86,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void CreateToolBar();
@@ -96,6 +97,9 @@ private:
     void RebuildRecentFiles(QMenu* fileMenu);
     void ShowMenu(int menuId);
     void UpdateTitle();
+    // The Window menu's list of document windows, refreshed when it opens.
+    void RebuildWindowList(QMenu* windowMenu);
+    void ChooseFromAllWindows();
     void SetIndicator(int indicatorId, bool on);
     std::vector<platform::CommandTarget*> Route() const;
 
@@ -121,4 +125,6 @@ private:
     };
     std::vector<RecentBlock> m_recentBlocks;
     int m_nShownMenu = 0;
+    std::vector<QAction*> m_windowListActions;  // separator, numbered windows, "Windows..."
+    bool m_bSettingTitle = false;
 };

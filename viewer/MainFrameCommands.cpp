@@ -15,19 +15,9 @@
 #include "ChildFrame.h"
 #include "DocTemplate.h"
 #include "MainFrame.h"
+#include "MenuTables.h"
 #include "Messages.h"
 #include "ResourceIds.h"
-
-namespace {
-
-// No help file comes with the program: Help Topics and F1 show this summary.
-const char* const kHelpText =
-    "Fonavid показывает сонограммы и FGT звуковых файлов WAVE.\n\n"
-    "Файл открывается командой File, Open (Ctrl+O) или перетаскиванием в окно программы.\n"
-    "Стрелки двигают курсор, Shift+стрелки двигают его на 10 шагов; Ctrl+щелчок ставит курсор.\n"
-    "F6 и Shift+F6 переключают панели окна документа.";
-
-}  // namespace
 
 bool CMainFrame::OnUpdateCommand(int id, platform::CommandState& state) {
     switch (id) {
@@ -102,7 +92,7 @@ bool CMainFrame::OnCommand(int id) {
         case res::ID_HELP_FINDER:
         case res::ID_HELP:
         case res::ID_DEFAULT_HELP:
-            platform::ShowMessage(kHelpText, res::kAppName);
+            platform::ShowMessage(res::kHelpText, res::kAppName);
             return true;
         case res::ID_CONTEXT_HELP:
             QWhatsThis::enterWhatsThisMode();
@@ -121,11 +111,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    // A viewer takes a copy: whatever the source proposes, it is never told
+    // that its files were moved (and so never deletes them).
     const QMimeData* data = event->mimeData();
-    if (data != nullptr && data->hasUrls()) {
+    if (data != nullptr && data->hasUrls() && (event->possibleActions() & Qt::CopyAction)) {
         for (const QUrl& url : data->urls()) {
             if (url.isLocalFile()) {
-                event->acceptProposedAction();
+                event->setDropAction(Qt::CopyAction);
+                event->accept();
                 return;
             }
         }
@@ -135,11 +128,12 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainFrame::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (data == nullptr || !data->hasUrls()) {
+    if (data == nullptr || !data->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     activateWindow();
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile() && m_openFile) m_openFile(url.toLocalFile().toStdString());

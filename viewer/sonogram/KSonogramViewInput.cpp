@@ -82,6 +82,26 @@ bool CKSonogramView::OnCommand(int id) {
         case res::ID_CURSOR_DOWN_FAST:
             MoveCursor(0, -10);
             return true;
+        case res::ID_CURSOR_FIRST:
+            MoveCursor(-m_ptCursor.x(), 0);
+            return true;
+        case res::ID_CURSOR_LAST:
+            MoveCursor(GetColumnCount() - 1 - m_ptCursor.x(), 0);
+            return true;
+        case res::ID_CURSOR_PAGE_LEFT:
+            MoveCursor(-viewport()->width(), 0);
+            return true;
+        case res::ID_CURSOR_PAGE_RIGHT:
+            MoveCursor(viewport()->width(), 0);
+            return true;
+        case res::ID_CURSOR_TO_VIEW:
+            // After a scroll the cursor may be out of sight; it comes to the
+            // middle of the columns in view, and the view stays where it is.
+            MoveCursor(std::clamp(GetScrollPosition().x() + viewport()->width() / 2, 0,
+                                  std::max(0, GetColumnCount() - 1)) -
+                           m_ptCursor.x(),
+                       0);
+            return true;
         case res::ID_PREPARE_HIGH_QUALITY:
             // The command is offered only for a real signal; a second call
             // must not raise the levels again.
@@ -146,6 +166,11 @@ bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
         case res::ID_CURSOR_UP_FAST:
         case res::ID_CURSOR_DOWN:
         case res::ID_CURSOR_DOWN_FAST:
+        case res::ID_CURSOR_FIRST:
+        case res::ID_CURSOR_LAST:
+        case res::ID_CURSOR_PAGE_LEFT:
+        case res::ID_CURSOR_PAGE_RIGHT:
+        case res::ID_CURSOR_TO_VIEW:
             return true;
         default:
             return false;
