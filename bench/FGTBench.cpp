@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTComputation.h"
 #include "FGTSums.h"
 
@@ -108,8 +109,8 @@ void BM_FGT10s(benchmark::State& state) {
         std::unique_ptr<double[]> levels(new double[static_cast<size_t>(total)]);
         std::unique_ptr<uint32_t[]> pixels(new uint32_t[static_cast<size_t>(total)]);
         const fgt::RowImage image{pixels.get(), 0.0, 50.0};
-        fgt::ComputeLevels(s, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(), levels.get(),
-                           fgt::BestSumPath(), 2, &image);
+        fgt::ComputeLevels(s, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(), levels.get(), 2,
+                           &image);
         benchmark::DoNotOptimize(pixels.get());
     }
 }
@@ -121,8 +122,9 @@ void BM_FGTDirect10s(benchmark::State& state) {
         std::vector<double> levels(static_cast<size_t>(g.total));
         std::vector<uint32_t> pixels(levels.size());
         DirectFGT(s, g, levels.data());
-        fgt::BuildImage(levels.data(), pixels.data(), static_cast<long>(levels.size()), 0.0, 50.0,
-                        fgt::SumPath::Portable, 1);
+        // The image the plain way too: one thread, no vectors.
+        const cpu::LevelCap portable(cpu::Level::Portable);
+        fgt::BuildImage(levels.data(), pixels.data(), static_cast<long>(levels.size()), 0.0, 50.0, 1);
         benchmark::DoNotOptimize(pixels.data());
     }
 }

@@ -1,10 +1,10 @@
 // CKFFT: the shared tables' lifetime and the choice of kernel.
 #include "KFFT.h"
 
-#include <atomic>
 #include <cmath>
 #include <new>
 
+#include "CpuFeatures.h"
 #include "KFFTKernels.h"
 
 double* CKFFT::cosinus_table = nullptr;
@@ -17,9 +17,6 @@ namespace {
 // The vector kernel's twiddles, derived from the cosine table; allocated and
 // freed together with it.
 KCOMPLEX_DOUBLE* packedTwiddles = nullptr;
-
-// Read by every transform, which may run on a worker thread of a computation.
-std::atomic<bool> vectorCodeAllowed{true};
 
 }  // namespace
 
@@ -60,15 +57,6 @@ CKFFT::~CKFFT() {
 
 CKFFT& CKFFT::operator=(const CKFFT& /*other*/) { return *this; }
 
-bool CKFFT::VectorCodeAvailable() {
-    static const bool available = kfft::Avx2Available();
-    return available;
-}
-
-bool CKFFT::AllowVectorCode(bool allow) {
-    return vectorCodeAllowed.exchange(allow, std::memory_order_relaxed);
-}
-
 void CKFFT::fft(KCOMPLEX_DOUBLE* data, int n) {
     if (n <= 0) return;
     const int passes = kfft::PassCount(n);
@@ -80,8 +68,7 @@ void CKFFT::fft(KCOMPLEX_DOUBLE* data, int n) {
     // handle that was already destroyed.
     if (cosinus_table == nullptr) return;
 
-    if (vectorCodeAllowed.load(std::memory_order_relaxed) && packedTwiddles != nullptr &&
-        VectorCodeAvailable())
+    if (packedTwiddles != nullptr && cpu::UsableLevel() >= cpu::Level::Avx2)
         kfft::TransformAvx2(data, n, packedTwiddles, C21, MC21);
     else
         kfft::TransformPortable(data, n, passes, cosinus_table, C21, MC21);

@@ -25,7 +25,9 @@ public:
     // Transforms points 0..n-1 of data in place, natural order in and out.
     // Any n > 0 that is not one of 16, 64, 256, 1024, 4096, 16384, 65536 turns
     // the n points into +0 + 0i; n <= 0 leaves the buffer untouched. Needs a
-    // live CKFFT (this one) for the shared tables.
+    // live CKFFT (this one) for the shared tables. Runs AVX2/FMA code where
+    // cpu::UsableLevel() allows it and a plain portable loop otherwise; both
+    // give the same results to rounding.
     void fft(KCOMPLEX_DOUBLE* data, int n);
 
     // Read-only views of the shared state, for diagnostics and tests.
@@ -33,13 +35,6 @@ public:
     static double GetC21() { return C21; }
     static double GetMC21() { return MC21; }
     static int GetNConstructorsDestructors() { return KFFT_N_Constructors_Destructors; }
-
-    // The transform runs AVX2/FMA code when the processor has it and a plain
-    // portable loop otherwise; both give the same results to rounding.
-    static bool VectorCodeAvailable();
-    // Allows or forbids the vector code (it is allowed by default); returns
-    // the previous setting. Forbidding it forces the portable loop.
-    static bool AllowVectorCode(bool allow);
 
 private:
     static double* cosinus_table;

@@ -15,11 +15,6 @@
 
 namespace kfft {
 
-bool Avx2Available() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
-
 namespace {
 
 // 1024 points (16 KiB) stay in the first-level cache with their twiddles.
@@ -243,8 +238,6 @@ void TransformAvx2(KCOMPLEX_DOUBLE* data, int n, const KCOMPLEX_DOUBLE* packed, 
 #else
 
 namespace kfft {
-
-bool Avx2Available() { return false; }
 
 void TransformAvx2(KCOMPLEX_DOUBLE*, int, const KCOMPLEX_DOUBLE*, double, double) {}
 

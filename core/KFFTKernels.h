@@ -60,11 +60,8 @@ constexpr std::size_t kPackedTwiddles = 3 * (16384 + 4096 + 1024 + 256 + 64 + 16
 std::size_t PackedTwiddleOffset(int span);
 void FillPackedTwiddles(KCOMPLEX_DOUBLE* packed, const double* table);
 
-// True when the processor runs AVX2 and FMA code.
-bool Avx2Available();
-
 // The vector transform; same passes, same twiddles, same order of results.
-// Only called when Avx2Available().
+// Only called when cpu::UsableLevel() is Avx2 or above.
 void TransformAvx2(KCOMPLEX_DOUBLE* data, int n, const KCOMPLEX_DOUBLE* packed, double c21, double mc21);
 
 }  // namespace kfft

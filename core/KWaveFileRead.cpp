@@ -236,6 +236,15 @@ bool CKWaveFileRead::FormatDescribesWholeFrames() {
             "Частота дискретизации = 0 Гц.\n\nДокумент открыт не будет!\n\nЧастота дискретизации звукового "
             "файла "
             "должна быть больше нуля.";
+    } else if (f.nSamplesPerSec > kMaxSamplesPerSec) {
+        // The stores' guard bands grow with the rate: a header with a rate of
+        // megahertz would reserve gigabytes for a few samples.
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer,
+                      "Частота дискретизации = %lu Гц.\n\nДокумент открыт не будет!\n\nЧастота дискретизации "
+                      "звукового файла не должна превышать %lu Гц.",
+                      static_cast<unsigned long>(f.nSamplesPerSec), kMaxSamplesPerSec);
+        m_strMessage = buffer;
     } else if (f.nBlockAlign == 0) {
         m_strMessage =
             "Размер блока отсчётов (nBlockAlign) = 0.\n\nДокумент открыт не будет!\n\nРазмер блока отсчётов "

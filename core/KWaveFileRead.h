@@ -1,6 +1,7 @@
 // Reads an uncompressed PCM WAVE file: opens it, finds the "fmt " and
 // "data" chunks inside the RIFF "WAVE" form, refuses every format other than
-// PCM (and PCM records that cannot describe whole frames), keeps the format,
+// PCM (and PCM records that cannot describe whole frames, or a sampling rate
+// of 0 or above kMaxSamplesPerSec), keeps the format,
 // and then hands out the raw bytes of the data chunk in sequential reads.
 //
 // Every failure of opening is shown to the user at once, through the message
@@ -22,6 +23,9 @@
 
 class FONACORE_API CKWaveFileRead {
 public:
+    // The highest sampling rate accepted, in Hz.
+    static constexpr unsigned long kMaxSamplesPerSec = 768000;
+
     CKWaveFileRead();
     ~CKWaveFileRead();
     CKWaveFileRead(const CKWaveFileRead&) = delete;

@@ -108,16 +108,17 @@ long PcmFrameLoader::Load(const ReadFunction& read, long nFrames,
     const long frameBytes = GetFrameBytes();
     std::array<unsigned char, kMonoBlockBytes> buffer;
     std::array<KCOMPLEX_KFLOAT*, kMaxChannels> at{};
-    long reads = 0;
     for (long b = 0; b < nFrames; b += blockFrames) {
         const long want = std::min(blockFrames, nFrames - b);
         const long got = read(buffer.data(), want * frameBytes);
-        ++reads;
-        // A failed read is a read of no bytes; a reader that returns more
-        // than it was asked for cannot push samples past the block.
+        // A reader that returns more than it was asked for cannot push
+        // samples past the block.
         const long frames = (got > 0) ? std::min(got / frameBytes, want) : 0;
         for (int c = 0; c < m_nChannels; ++c) at[static_cast<size_t>(c)] = destinations[c] + b;
         ConvertFrames(buffer.data(), frames, at.data());
+        // Anything but the whole block would shift every later block or
+        // leave silence that the file does not hold: the load stops here.
+        if (frames < want) return b + frames;
     }
-    return reads;
+    return nFrames;
 }

@@ -10,9 +10,9 @@
 //
 // Reads ask for whole frames only, so no sample straddles two reads: a mono
 // block is up to 16384 bytes, a stereo block up to 8192 bytes (8192 and 2048
-// frames of 16-bit data). A read that returns fewer frames than asked leaves
-// the rest of that block at zero and loading goes on with the next block; a
-// failed read (negative result) counts as a read of no bytes.
+// frames of 16-bit data). The data is whole or the load fails: a read that
+// returns fewer bytes than asked (the file shrank while it loaded) or fails
+// (negative result) ends loading there, after the whole frames it did bring.
 #pragma once
 
 #include <functional>
@@ -44,7 +44,10 @@ public:
     double GetDivisor() const { return m_dDivisor; }
 
     // Reads `nFrames` frames through `read` and writes channel c of frame i
-    // to destinations[c][i].re. Returns the number of reads made.
+    // to destinations[c][i].re. Returns the number of frames loaded from the
+    // first on: `nFrames` when every read brought what it was asked for,
+    // fewer after a short or failed read (the caller treats that as a failed
+    // load), 0 without a format.
     long Load(const ReadFunction& read, long nFrames, KCOMPLEX_KFLOAT* const* destinations) const;
 
     // Converts `nFrames` whole frames of `bytes`, channel c of frame i into

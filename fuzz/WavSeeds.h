@@ -1,4 +1,4 @@
-// Starting inputs of the WAVE reader fuzzer, made by code rather than kept as
+// Starting inputs of the load fuzzer, made by code rather than kept as
 // binaries: canonical files of every accepted width and channel count, and
 // the malformed shapes the reader must refuse or clamp. The seed program
 // writes them to a folder for libFuzzer; the replay test runs them directly.
@@ -24,10 +24,17 @@ inline std::vector<Seed> MakeSeeds() {
         for (size_t i = 0; i < n; ++i) v[i] = static_cast<int32_t>((static_cast<int64_t>(i) * step) % limit);
         return v;
     };
+    // Every container width, mono and stereo; the 24- and 32-bit stereo
+    // files are long enough to cross a read block (1365 and 1024 frames).
     seeds.emplace_back("pcm8_mono", testwav::pcm(8000, 1, 8, ramp(64, 3, 127)));
+    seeds.emplace_back("pcm8_stereo", testwav::pcm(8000, 2, 8, ramp(2 * 50, 5, 127)));
+    seeds.emplace_back("pcm16_mono", testwav::pcm(16000, 1, 16, ramp(70, 997, 32767)));
     seeds.emplace_back("pcm16_stereo", testwav::pcm(44100, 2, 16, ramp(96, 701, 32767)));
     seeds.emplace_back("pcm24_mono", testwav::pcm(48000, 1, 24, ramp(40, 100003, 8388607)));
-    seeds.emplace_back("pcm32_stereo", testwav::pcm(22050, 2, 32, ramp(40, 50000017, 2147483647)));
+    seeds.emplace_back("pcm24_stereo", testwav::pcm(96000, 2, 24, ramp(2 * 1400, 100003, 8388607)));
+    seeds.emplace_back("pcm32_mono", testwav::pcm(32000, 1, 32, ramp(40, 50000017, 2147483647)));
+    seeds.emplace_back("pcm32_stereo", testwav::pcm(22050, 2, 32, ramp(2 * 1100, 50000017, 2147483647)));
+    seeds.emplace_back("pcm20_stereo", testwav::pcm(768000, 2, 20, ramp(2 * 30, 70001 * 16, 8388607)));
     seeds.emplace_back("pcm12_mono", testwav::pcm(11025, 1, 12, ramp(30, 77, 2047)));
 
     // Chunks around and between fmt and data, one of odd size with its pad.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds fuzz_wav_reader with clang-14 and runs one bounded session.
+# Builds fuzz_document_load with clang-14 and runs one bounded session.
 # Usage: fuzz/run.sh SECONDS [build-dir]
 # Fails on any finding; a finding's input is also saved as hex text in
 # fuzz/regressions/, where the replay test of the ordinary suite picks it up.
@@ -20,7 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFONAVID_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_wav_reader fuzz_wav_seeds
+nice cmake --build "$build" --target fuzz_document_load fuzz_wav_seeds
 
 work="$build/fuzz-session"
 rm -rf "$work/seeds" "$work/findings"
@@ -28,11 +28,11 @@ mkdir -p "$work/seeds" "$work/corpus" "$work/findings"
 "$build/fuzz/fuzz_wav_seeds" "$work/seeds"
 
 status=0
-QT_QPA_PLATFORM=offscreen "$build/fuzz/fuzz_wav_reader" \
+QT_QPA_PLATFORM=offscreen "$build/fuzz/fuzz_document_load" \
     -dict=fuzz/wav_reader.dict -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$work/findings/" -print_final_stats=1 \
-    "$work/corpus" "$work/seeds" 2>&1 | tee "$work/log.txt" | grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|stat::|==|fuzz_wav_reader:|SUMMARY)' || true
-if grep -qE 'ERROR: libFuzzer|ERROR: AddressSanitizer|runtime error|fuzz_wav_reader: ' "$work/log.txt"; then status=1; fi
+    "$work/corpus" "$work/seeds" 2>&1 | tee "$work/log.txt" | grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|stat::|==|fuzz_document_load:|SUMMARY)' || true
+if grep -qE 'ERROR: libFuzzer|ERROR: AddressSanitizer|runtime error|fuzz_document_load: ' "$work/log.txt"; then status=1; fi
 for finding in "$work"/findings/*; do
     [ -e "$finding" ] || continue
     status=1

@@ -1,9 +1,9 @@
 #include "DocTemplate.h"
 
-#include <QFileInfo>
 #include <QWidget>
 #include <algorithm>
 
+#include "LocalFileNames.h"
 #include "View.h"
 
 namespace platform {
@@ -145,9 +145,11 @@ std::vector<Document*> DocTemplate::GetDocuments() const {
 }
 
 Document* DocTemplate::FindDocument(const std::string& path) const {
-    const QString wanted = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    // Compared as bytes: names that differ only in bytes that are not
+    // valid UTF-8 are different files.
+    const std::string wanted = AbsoluteLocalPath(path);
     for (const auto& d : m_documents) {
-        if (!d->GetPathName().empty() && QString::fromStdString(d->GetPathName()) == wanted) return d.get();
+        if (!d->GetPathName().empty() && d->GetPathName() == wanted) return d.get();
     }
     return nullptr;
 }

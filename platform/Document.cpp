@@ -1,10 +1,13 @@
 #include "Document.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QString>
-#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
+#include "LocalFileNames.h"
 #include "Messages.h"
 #include "View.h"
 
@@ -47,14 +50,20 @@ void Document::UpdateAllViews(View* sender, long hint, void* hintObject) {
 bool Document::OnNewDocument() { return true; }
 
 bool Document::OnOpenDocument(const std::string& path) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    QFile file(name);
-    if (path.empty() || !info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    // The name's own bytes go to the file system: a name that is not valid
+    // UTF-8 would name another file after a trip through a QString.
+    struct stat st {};
+    int fd = -1;
+    if (!path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        do {
+            fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+    }
+    if (fd < 0) {
         ShowMessage("Cannot open the file " + path + ".\n\nНе удается открыть файл " + path + ".");
         return false;
     }
-    file.close();
+    close(fd);
     SetPathName(path);
     return true;
 }
@@ -65,9 +74,8 @@ void Document::SetPathName(const std::string& path) {
         m_strTitle.clear();
         return;
     }
-    const QFileInfo info(QString::fromStdString(path));
-    m_strPathName = info.absoluteFilePath().toStdString();
-    m_strTitle = info.fileName().toStdString();
+    m_strPathName = AbsoluteLocalPath(path);
+    m_strTitle = LocalFileName(m_strPathName);
 }
 
 }  // namespace platform

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QString>
+#include <QUrl>
 #include <vector>
+
+#include "LocalFileNames.h"
 
 namespace platform {
 namespace {
@@ -63,11 +66,13 @@ std::string ConvertFileFilter(const std::string& filter) {
 std::optional<std::string> GetOpenFileName(const std::string& title, const std::string& filter) {
     if (const OpenFileHook& hook = CurrentHook()) return hook(title, filter);
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return std::nullopt;
-    // getOpenFileName only returns a file that exists.
-    const QString path = QFileDialog::getOpenFileName(nullptr, QString::fromStdString(title), QString(),
-                                                      QString::fromStdString(ConvertFileFilter(filter)));
-    if (path.isEmpty()) return std::nullopt;
-    return path.toStdString();
+    // The dialog only returns a file that exists. Its URL carries the name's
+    // own bytes, which a QString path would not.
+    const QUrl url = QFileDialog::getOpenFileUrl(nullptr, QString::fromStdString(title), QUrl(),
+                                                 QString::fromStdString(ConvertFileFilter(filter)));
+    const std::string path = LocalPathFromUrl(url);
+    if (path.empty()) return std::nullopt;
+    return path;
 }
 
 OpenFileHook SetOpenFileHook(OpenFileHook hook) {

@@ -1,12 +1,13 @@
 #include "Profile.h"
 
-#include <QFileInfo>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <algorithm>
 #include <memory>
+
+#include "LocalFileNames.h"
 
 namespace platform {
 namespace {
@@ -37,6 +38,8 @@ std::string ValueText(const QVariant& value) {
     // the user typed is the whole of it.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(',')).toStdString();
+    // A file name that is not valid UTF-8 is kept as its bytes.
+    if (value.typeId() == QMetaType::QByteArray) return value.toByteArray().toStdString();
     return value.toString().toStdString();
 }
 
@@ -52,7 +55,14 @@ std::vector<std::string> ReadRecent(QSettings& settings) {
 void WriteRecent(QSettings& settings, const std::vector<std::string>& files) {
     for (int i = 0; i < kRecentFileListSize; ++i) {
         if (i < static_cast<int>(files.size())) {
-            settings.setValue(RecentKey(i), QString::fromStdString(files[static_cast<size_t>(i)]));
+            // Names that text cannot carry unchanged go in as bytes.
+            const std::string& file = files[static_cast<size_t>(i)];
+            const QString text = QString::fromStdString(file);
+            if (text.toStdString() == file) {
+                settings.setValue(RecentKey(i), text);
+            } else {
+                settings.setValue(RecentKey(i), QByteArray::fromStdString(file));
+            }
         } else {
             settings.remove(RecentKey(i));
         }
@@ -60,10 +70,7 @@ void WriteRecent(QSettings& settings, const std::vector<std::string>& files) {
     settings.sync();
 }
 
-std::string AbsolutePath(const std::string& path) {
-    if (path.empty()) return path;
-    return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
-}
+std::string AbsolutePath(const std::string& path) { return AbsoluteLocalPath(path); }
 
 }  // namespace
 

@@ -43,12 +43,25 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
+// True for exactly the names CreateFile makes: the prefix, the name number
+// in upper-case hexadecimal as "%X" writes it (1 to 8 digits, no leading
+// zero), the extension.
 bool IsTempName(const char* name) {
     const size_t len = std::strlen(name);
     const size_t prefix = std::strlen(TempFileMapping::NamePrefix());
     const size_t ext = std::strlen(TempFileMapping::NameExtension());
-    return len >= prefix + ext && std::strncmp(name, TempFileMapping::NamePrefix(), prefix) == 0 &&
-           std::strcmp(name + len - ext, TempFileMapping::NameExtension()) == 0;
+    if (len < prefix + ext + 1 || len > prefix + ext + 8) return false;
+    if (std::strncmp(name, TempFileMapping::NamePrefix(), prefix) != 0 ||
+        std::strcmp(name + len - ext, TempFileMapping::NameExtension()) != 0)
+        return false;
+    const char* digits = name + prefix;
+    const size_t count = len - prefix - ext;
+    if (count > 1 && digits[0] == '0') return false;
+    for (size_t i = 0; i < count; ++i) {
+        const char c = digits[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -91,6 +104,11 @@ TempFileMapping::~TempFileMapping() { Release(); }
 
 bool TempFileMapping::CreateFile(const std::string& folder) {
     Release();
+    // Without a folder the name would land in the working directory.
+    if (folder.empty()) {
+        m_path = std::string(NamePrefix()) + NameExtension();
+        return false;
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         char name[32];
         std::snprintf(name, sizeof name, "%s%X%s", NamePrefix(), static_cast<unsigned>(NextNameNumber()),
@@ -155,7 +173,8 @@ void TempFileMapping::CloseAndRemove() {
 }
 
 int TempFileMapping::RemoveStaleFiles(const std::string& folder) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (folder.empty()) return 0;
+    DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return 0;
     std::vector<std::string> candidates;
     while (const dirent* entry = readdir(dir)) {
@@ -169,7 +188,9 @@ int TempFileMapping::RemoveStaleFiles(const std::string& folder) {
         const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) continue;
         struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Another user's file is never ours, whatever its name.
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0) {
             const bool freshEmpty = st.st_size == 0 && now - st.st_mtime < kFreshEmptyFileSeconds;
             struct stat named {};
             if (!freshEmpty && lstat(path.c_str(), &named) == 0 && SameFile(st, named) &&

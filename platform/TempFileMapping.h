@@ -32,7 +32,8 @@ public:
     TempFileMapping(const TempFileMapping&) = delete;
     TempFileMapping& operator=(const TempFileMapping&) = delete;
 
-    // Creates a new, empty, locked file "KFW<hex>.TMP" in `folder`, retrying
+    // Creates a new, empty, locked file "KFW<hex>.TMP" in `folder` (never in
+    // the working directory: an empty folder fails), retrying
     // with another number when the name is taken. Releases any file this
     // object held before. On failure nothing is left on disk and Path() holds
     // the last name tried (folder + "/KFW....TMP"), for the message.
@@ -56,10 +57,9 @@ public:
     static const char* NamePrefix() { return "KFW"; }
     static const char* NameExtension() { return ".TMP"; }
 
-    // Removes the files "KFW*.TMP" in `folder` that no live process holds a
-    // lock on. Locked files are left alone, and so is an empty file younger
-    // than a minute (its maker may not have locked it yet). Returns the
-    // number of files removed.
+    // Removes the files of this user in `folder` named exactly as CreateFile
+    // names them that no live process holds a lock on. Locked files are left alone, and so is an empty file
+    // younger than a minute (its maker may not have locked it yet). Returns the number of files removed.
     static int RemoveStaleFiles(const std::string& folder);
 
 private:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildFrame.h"
+#include "Eventually.h"
 #include "Document.h"
 #include "StaticSplitter.h"
 #include "View.h"
@@ -90,7 +91,7 @@ TEST_F(ChildFrameFixture, RowsAre100And532AndTheRest) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
     EXPECT_TRUE(frame->isMaximized());
     platform::StaticSplitter* splitter = frame->GetSplitter();
-    QTRY_COMPARE(frame->GetPane(0)->GetWidget()->height(), 100);
+    EXPECT_EVENTUALLY_EQ(frame->GetPane(0)->GetWidget()->height(), 100);
     EXPECT_EQ(frame->GetPane(1)->GetWidget()->height(), 532);
     const int rest = splitter->height() - 2 * splitter->handleWidth() - 632;
     EXPECT_GT(rest, 0);
@@ -98,7 +99,7 @@ TEST_F(ChildFrameFixture, RowsAre100And532AndTheRest) {
 
     // A taller window gives all of its extra height to the last row.
     area.resize(900, 1100);
-    QTRY_COMPARE(frame->GetPane(2)->GetWidget()->height(),
+    EXPECT_EVENTUALLY_EQ(frame->GetPane(2)->GetWidget()->height(),
                  splitter->height() - 2 * splitter->handleWidth() - 632);
     EXPECT_EQ(frame->GetPane(0)->GetWidget()->height(), 100);
     EXPECT_EQ(frame->GetPane(1)->GetWidget()->height(), 532);
@@ -140,9 +141,9 @@ TEST_F(ChildFrameFixture, ClickingAPaneMakesItActive) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
     QApplication::setActiveWindow(&area);
     QTest::mouseClick(frame->GetPane(2)->GetWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QTRY_COMPARE(RowOf(frame->GetActiveView()), 2);
+    EXPECT_EVENTUALLY_EQ(RowOf(frame->GetActiveView()), 2);
     QTest::mouseClick(frame->GetPane(0)->GetWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QTRY_COMPARE(RowOf(frame->GetActiveView()), 0);
+    EXPECT_EVENTUALLY_EQ(RowOf(frame->GetActiveView()), 0);
     area.close();
 }
 

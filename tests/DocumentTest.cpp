@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Document.h"
+#include "Eventually.h"
 #include "MessageCapture.h"
 #include "View.h"
 #include "WavWriter.h"
@@ -176,13 +177,13 @@ TEST(Document, DefaultViewUpdateRepaintsItsWidget) {
     view.widget.resize(50, 40);
     view.widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view.widget));
-    QTRY_VERIFY(view.widget.paints > 0);
+    EXPECT_EVENTUALLY(view.widget.paints > 0, 5000);
     const int before = view.widget.paints;
     view.OnInitialUpdate();
-    QTRY_VERIFY(view.widget.paints > before);
+    EXPECT_EVENTUALLY(view.widget.paints > before, 5000);
     const int middle = view.widget.paints;
     doc.UpdateAllViews(nullptr, 1);
-    QTRY_VERIFY(view.widget.paints > middle);
+    EXPECT_EVENTUALLY(view.widget.paints > middle, 5000);
 }
 
 TEST(Document, OpeningChecksForAReadableFileAndSetsPathAndTitle) {

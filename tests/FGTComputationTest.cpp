@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "CpuLevels.h"
+
 namespace {
 
 const double kTwoPi = 8.0 * std::atan(1.0);
@@ -57,10 +59,11 @@ Grid MakeGrid(const fgt::SignalRef& s, double P) {
     return g;
 }
 
-std::vector<double> Compute(const fgt::SignalRef& s, const Grid& g, fgt::SumPath path, int threads) {
+std::vector<double> Compute(const fgt::SignalRef& s, const Grid& g, cpu::Level level, int threads) {
+    const cpu::LevelCap cap(level);
     std::vector<double> levels(static_cast<size_t>(g.total), 12345.0);
     EXPECT_TRUE(fgt::ComputeLevels(s, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(),
-                                   levels.data(), path, threads));
+                                   levels.data(), threads));
     return levels;
 }
 
@@ -116,13 +119,6 @@ void ExpectClose(const std::vector<double>& actual, const std::vector<double>& e
         ASSERT_NEAR(actual[i], expected[i], relative * std::max(1.0, std::fabs(expected[i])))
             << "value " << i;
     }
-}
-
-std::vector<fgt::SumPath> PathsToTest() {
-    std::vector<fgt::SumPath> paths{fgt::SumPath::Portable};
-    if (fgt::Avx2Available()) paths.push_back(fgt::SumPath::Avx2);
-    if (fgt::Avx512Available()) paths.push_back(fgt::SumPath::Avx512);
-    return paths;
 }
 
 }  // namespace
@@ -322,11 +318,11 @@ TEST(FGTComputationLevels, FastPathsMatchTheDirectSumsOnRandomInput) {
     for (double P : {2.0, 5.5}) {
         const Grid g = MakeGrid(s.ref, P);
         const std::vector<double> direct = DirectFGT(s.ref, P);
-        for (fgt::SumPath path : PathsToTest()) {
-            const std::vector<double> one = Compute(s.ref, g, path, 1);
+        for (cpu::Level level : LevelsToTest()) {
+            const std::vector<double> one = Compute(s.ref, g, level, 1);
             ExpectClose(one, direct, 1e-12);
             // Two threads share the rows; every value is the same to the bit.
-            EXPECT_EQ(Compute(s.ref, g, path, 2), one);
+            EXPECT_EQ(Compute(s.ref, g, level, 2), one) << LevelName(level);
         }
     }
 }
@@ -342,18 +338,19 @@ TEST(FGTComputationLevels, LevelsAndTheirPixelsInOnePass) {
     for (double P : {0.3, 2.0, 40.0}) {
         const Grid g = MakeGrid(s.ref, P);
         const std::vector<double> direct = DirectFGT(s.ref, P);
-        for (fgt::SumPath path : PathsToTest()) {
+        for (cpu::Level level : LevelsToTest()) {
+            const cpu::LevelCap cap(level);
             std::vector<double> levels(direct.size(), 12345.0);
             std::vector<uint32_t> pixels(direct.size(), 0xDEADBEEF);
             const fgt::RowImage image{pixels.data(), 3.0, 41.0};
             EXPECT_TRUE(fgt::ComputeLevels(s.ref, g.rows, g.frequency.data(), g.sigma.data(), g.length.data(),
-                                           levels.data(), path, 2, &image));
+                                           levels.data(), 2, &image));
             ExpectClose(levels, direct, 1e-12);
             std::vector<uint32_t> expected(levels.size());
             for (size_t i = 0; i < levels.size(); ++i) expected[i] = fgt::LevelToPixel(levels[i], 3.0, 41.0);
-            EXPECT_EQ(pixels, expected) << "P = " << P;
+            EXPECT_EQ(pixels, expected) << "P = " << P << ", " << LevelName(level);
             // Without an image the levels are the same.
-            EXPECT_EQ(Compute(s.ref, g, path, 2), levels) << "P = " << P;
+            EXPECT_EQ(Compute(s.ref, g, level, 2), levels) << "P = " << P << ", " << LevelName(level);
         }
     }
 }
@@ -365,7 +362,7 @@ TEST(FGTComputationLevels, PureToneReadsItsAmplitudeInItsRow) {
     const double f = fgt::RowFrequency(row);
     for (long n = 0; n < s.ref.nSamples; ++n) s.re(n) = a * std::cos(kTwoPi * f * n / fs);
     const Grid g = MakeGrid(s.ref, 2.0);
-    const std::vector<double> levels = Compute(s.ref, g, fgt::BestSumPath(), 2);
+    const std::vector<double> levels = Compute(s.ref, g, cpu::UsableLevel(), 2);
     long offset = 0;
     for (int j = 0; j < row; ++j) offset += g.length[static_cast<size_t>(j)];
     const int L = g.length[static_cast<size_t>(row)];
@@ -402,7 +399,7 @@ TEST(FGTComputationLevels, PureToneReadsItsAmplitudeInItsRow) {
 TEST(FGTComputationLevels, SilenceGivesMinusInfinityAndWhite) {
     TestSignal s(8000.0, 800);
     const Grid g = MakeGrid(s.ref, 2.0);
-    const std::vector<double> levels = Compute(s.ref, g, fgt::BestSumPath(), 2);
+    const std::vector<double> levels = Compute(s.ref, g, cpu::UsableLevel(), 2);
     std::vector<uint32_t> pixels(levels.size());
     fgt::BuildImage(levels.data(), pixels.data(), static_cast<long>(levels.size()), 0.0, 50.0);
     for (size_t i = 0; i < levels.size(); ++i) {
@@ -422,7 +419,7 @@ TEST(FGTComputationLevels, WideKernelsAreCutAtTheGuardBand) {
     for (double P : {1000.0, 1000000.0}) {
         const Grid g = MakeGrid(s.ref, P);
         const std::vector<double> direct = DirectFGT(s.ref, P);
-        for (fgt::SumPath path : PathsToTest()) ExpectClose(Compute(s.ref, g, path, 2), direct, 1e-12);
+        for (cpu::Level level : LevelsToTest()) ExpectClose(Compute(s.ref, g, level, 2), direct, 1e-12);
     }
     EXPECT_GT(MakeGrid(s.ref, 1000.0).total, 0.0);
 }
@@ -431,7 +428,7 @@ TEST(FGTComputationLevels, RowsWithoutTapsAreMinusInfinity) {
     TestSignal s(8000.0, 16);
     s.re(3) = 1.0;
     const Grid g = MakeGrid(s.ref, 0.01);
-    const std::vector<double> levels = Compute(s.ref, g, fgt::BestSumPath(), 1);
+    const std::vector<double> levels = Compute(s.ref, g, cpu::UsableLevel(), 1);
     long offset = 0;
     int emptyRows = 0;
     for (int j = 0; j < g.rows; ++j) {
@@ -447,23 +444,40 @@ TEST(FGTComputationLevels, RowsWithoutTapsAreMinusInfinity) {
 }
 
 TEST(FGTComputationVectors, DecibelsAgreeWithLog10) {
-    if (!fgt::Avx2Available()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (cpu::UsableLevel() < cpu::Level::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 random(17);
     std::uniform_real_distribution<double> exponent(-300.0, 300.0);
     std::vector<double> power;
     for (int i = 0; i < 20000; ++i) power.push_back(std::pow(10.0, exponent(random)));
     // Around 1 and the halving point √2, the powers of two, and the special values.
     // The halving points of both forms (√2, and 1.5 for AVX-512), on both sides.
-    for (double p : {1.0, std::nextafter(1.0, 2.0), std::nextafter(1.0, 0.0), 1.4142135623730951,
-                     1.4142135623730950, 1.5, std::nextafter(1.5, 0.0), 0.75, std::nextafter(0.75, 0.0),
-                     std::nextafter(2.0, 0.0), 2.0, 0.5, 1024.0, 3.0, 0.999999, 1e-310, 0.0, -0.0, -1.0,
-                     std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
+    for (double p : {1.0,
+                     std::nextafter(1.0, 2.0),
+                     std::nextafter(1.0, 0.0),
+                     1.4142135623730951,
+                     1.4142135623730950,
+                     1.5,
+                     std::nextafter(1.5, 0.0),
+                     0.75,
+                     std::nextafter(0.75, 0.0),
+                     std::nextafter(2.0, 0.0),
+                     2.0,
+                     0.5,
+                     1024.0,
+                     3.0,
+                     0.999999,
+                     1e-310,
+                     0.0,
+                     -0.0,
+                     -1.0,
+                     std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()})
         power.push_back(p);
     // Mantissas over the whole of [1, 2) at several exponents.
     for (int i = 0; i < 4096; ++i) power.push_back(std::ldexp(1.0 + i / 4096.0, i % 61 - 30));
     using DecibelsFunction = void (*)(const double*, double*, int);
     std::vector<DecibelsFunction> paths{&fgt::DecibelsAvx2};
-    if (fgt::Avx512Available()) paths.push_back(&fgt::DecibelsAvx512);
+    if (cpu::UsableLevel() >= cpu::Level::Avx512) paths.push_back(&fgt::DecibelsAvx512);
     for (DecibelsFunction decibels : paths) {
         // Counts that leave every tail length of the vectors.
         for (int drop = 0; drop < 8; ++drop) {
@@ -488,7 +502,7 @@ TEST(FGTComputationVectors, DecibelsAgreeWithLog10) {
 }
 
 TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
-    if (!fgt::Avx2Available()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (cpu::UsableLevel() < cpu::Level::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 random(23);
     std::uniform_real_distribution<double> value(-40.0, 90.0);
     for (int count : {0, 1, 8, 9, 10, 11, 12, 13, 16, 17, 100, 1001}) {
@@ -515,9 +529,18 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
     levels[5] = std::numeric_limits<double>::infinity();
     levels[6] = 0.0;
     levels[7] = 50.0;
-    for (const auto& [lower, upper] : std::vector<std::pair<double, double>>{
-             {0, 50}, {50, 50}, {-11, -10}, {60, 61}, {10, -5}, {0.1, 37.3}, {-3.7, 1e-9}, {-1e6, 1e6},
-             {0, 1e-310}, {-1e300, 1e300}, {0, std::numeric_limits<double>::infinity()}}) {
+    for (const auto& [lower, upper] :
+         std::vector<std::pair<double, double>>{{0, 50},
+                                                {50, 50},
+                                                {-11, -10},
+                                                {60, 61},
+                                                {10, -5},
+                                                {0.1, 37.3},
+                                                {-3.7, 1e-9},
+                                                {-1e6, 1e6},
+                                                {0, 1e-310},
+                                                {-1e300, 1e300},
+                                                {0, std::numeric_limits<double>::infinity()}}) {
         // Levels whose grey quotient is a whole number or lies a few units
         // in the last place from one, where the grey changes.
         std::vector<double> edges;
@@ -531,12 +554,14 @@ TEST(FGTComputationVectors, SmoothingAndImagePathsAgree) {
         all.insert(all.begin() + 9, edges.begin(), edges.end());
         std::vector<uint32_t> expected(all.size());
         for (size_t i = 0; i < all.size(); ++i) expected[i] = fgt::LevelToPixel(all[i], lower, upper);
-        for (fgt::SumPath path : {fgt::SumPath::Portable, fgt::SumPath::Avx2}) {
+        for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+            const cpu::LevelCap cap(level);
             for (int threads : {1, 2}) {
                 std::vector<uint32_t> pixels(all.size(), 0xDEADBEEF);
-                fgt::BuildImage(all.data(), pixels.data(), static_cast<long>(all.size()), lower, upper, path,
+                fgt::BuildImage(all.data(), pixels.data(), static_cast<long>(all.size()), lower, upper,
                                 threads);
-                ASSERT_EQ(pixels, expected) << lower << "/" << upper << " threads " << threads;
+                ASSERT_EQ(pixels, expected)
+                    << lower << "/" << upper << " threads " << threads << ", " << LevelName(level);
             }
         }
     }

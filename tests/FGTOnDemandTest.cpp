@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTComputation.h"
 #include "FGTSums.h"
 #include "FGTTransform.h"
@@ -77,12 +78,25 @@ protected:
     testwav::TempDir m_temp;
     CKWave m_wave;
     MessageCapture m_messages;
+    void ExpectEveryDrawnValueAsTheOracle();
+
     long m_checked = 0;
 };
 
 }  // namespace
 
 TEST_P(FGTOnDemandTest, DrawnValuesEqualTheWholeSignalComputation) {
+    // Each instruction-set level groups its logarithms and means its own way.
+    for (const cpu::Level level : {cpu::Level::Portable, cpu::Level::Avx2, cpu::Level::Avx512}) {
+        if (level > cpu::ProcessorLevel()) continue;
+        const cpu::LevelCap cap(level);
+        SCOPED_TRACE(static_cast<int>(level));
+        ExpectEveryDrawnValueAsTheOracle();
+    }
+}
+
+void FGTOnDemandTest::ExpectEveryDrawnValueAsTheOracle() {
+    m_checked = 0;
     const double P = std::get<1>(GetParam());
     FGTTransform whole;
     ASSERT_TRUE(whole.Calculate(&m_wave, P, 0.0, 50.0));
@@ -146,7 +160,7 @@ TEST(FGTOnDemandSmoothing, EachValueIsWhatTheRowPassLeaves) {
         for (int k = 0; k < count; ++k) {
             ASSERT_EQ(fgt::SmoothedValue(raw.data() + k, k, count, false), plain[static_cast<size_t>(k)])
                 << k;
-            if (fgt::Avx2Available()) {
+            if (cpu::ProcessorLevel() >= cpu::Level::Avx2) {
                 ASSERT_EQ(fgt::SmoothedValue(raw.data() + k, k, count, true), grouped[static_cast<size_t>(k)])
                     << count << " " << k;
             }
@@ -160,11 +174,12 @@ TEST(FGTOnDemandPixels, AtOrBelowTheLowerLevelIsWhite) {
     for (const auto& [lower, upper] :
          {std::pair{0.0, 50.004}, std::pair{0.0, 50.0}, std::pair{-21.0, 10.0}}) {
         EXPECT_EQ(fgt::LevelToPixel(lower, lower, upper), 0xFFFFFFu) << upper;
-        for (const fgt::SumPath path : {fgt::SumPath::Portable, fgt::BestSumPath()}) {
+        for (const cpu::Level level : {cpu::Level::Portable, cpu::ProcessorLevel()}) {
+            const cpu::LevelCap cap(level);
             uint32_t pixels[8];
             std::vector<double> at(std::begin(levels), std::end(levels));
             for (double& v : at) v = std::min(v + lower, lower);
-            fgt::BuildImage(at.data(), pixels, 8, lower, upper, path, 1);
+            fgt::BuildImage(at.data(), pixels, 8, lower, upper, 1);
             for (uint32_t p : pixels) EXPECT_EQ(p, 0xFFFFFFu) << upper;
         }
     }

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTComputation.h"
 
 namespace {
@@ -36,7 +37,7 @@ using PointsFunction = double (*)(const fgt::RowPoints&, double, int, int*);
 
 std::vector<PointsFunction> PointsToTest() {
     std::vector<PointsFunction> paths{&fgt::NextPoints};
-    if (fgt::Avx2Available()) paths.push_back(&fgt::NextPointsAvx2);
+    if (cpu::UsableLevel() >= cpu::Level::Avx2) paths.push_back(&fgt::NextPointsAvx2);
     return paths;
 }
 
@@ -107,8 +108,8 @@ using RowFunction = void (*)(const fgt::FoldedKernel&, const fgt::RealSignal&, c
 
 std::vector<RowFunction> RowsToTest() {
     std::vector<RowFunction> paths{&fgt::RowValuesPortable};
-    if (fgt::Avx2Available()) paths.push_back(&fgt::RowValuesAvx2);
-    if (fgt::Avx512Available()) paths.push_back(&fgt::RowValuesAvx512);
+    if (cpu::UsableLevel() >= cpu::Level::Avx2) paths.push_back(&fgt::RowValuesAvx2);
+    if (cpu::UsableLevel() >= cpu::Level::Avx512) paths.push_back(&fgt::RowValuesAvx512);
     return paths;
 }
 
@@ -173,7 +174,7 @@ TEST(FGTSumsPoints, TimesAreTheChainOfAdditionsBitForBit) {
         std::vector<double> expected;
         const double expectedEnd = chain(t0, sigmaT, count, expected);
         std::vector<TimesFunction> forms{&fgt::NextTimes};
-        if (fgt::Avx2Available()) forms.push_back(&fgt::NextTimesAvx2);
+        if (cpu::UsableLevel() >= cpu::Level::Avx2) forms.push_back(&fgt::NextTimesAvx2);
         for (TimesFunction times : forms) {
             std::vector<double> got(static_cast<size_t>(count) + 1, -7.0);
             // In pieces of odd lengths, each going on from the time the last returned.

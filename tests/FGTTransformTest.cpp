@@ -4,8 +4,12 @@
 #include "FGTTransform.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <fstream>
 #include <random>
 #include <vector>
 
@@ -89,4 +93,54 @@ TEST_F(FGTTransformTest, RefusalLeavesTheObjectEmpty) {
     ASSERT_EQ(m_messages.count(), 1u);
     EXPECT_FALSE(transform.Calculate(nullptr, 2.0, 0.0, 50.0));
     EXPECT_EQ(m_messages.count(), 1u) << "no signal is no message";
+}
+
+namespace {
+
+// The bytes of this process's address space now.
+double AddressSpaceBytes() {
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0.0;
+    statm >> pages;
+    return pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+TEST_F(FGTTransformTest, AddressSpaceLimitIsARefusalForMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not live under an address-space limit";
+#endif
+    // 40 s at 8000 Hz: an FGT of far more than the 32 MiB left under the limit.
+    CKWave wave;
+    ASSERT_GT(wave.CreateKWave(m_temp.path(), 8000.0, 16, 320000, 0.0), 0);
+    KCOMPLEX_KFLOAT* s = wave.GetFirstComplexSample();
+    for (long n = 0; n < wave.GetNSamples(); ++n) s[n].re = 0.4 * std::sin(0.3 * n);
+    const fgt::SignalRef signal{s, wave.GetNSamples(), wave.GetFrADC(), wave.GetStartSampleNumber()};
+    const int rows = fgt::RowCount(signal.frADC);
+    std::vector<double> frequency(static_cast<size_t>(rows)), sigma(static_cast<size_t>(rows));
+    std::vector<int> length(static_cast<size_t>(rows));
+    double total = 0.0;
+    ASSERT_TRUE(fgt::FillGrid(2.0, signal, rows, frequency.data(), sigma.data(), length.data(), total));
+    const double headroom = 32.0 * 1048576.0;
+    ASSERT_GT(fgt::RequiredBytes(total, rows, signal, FGTTransform::kThreads), 4 * headroom);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rlimit limit {};
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(AddressSpaceBytes() + headroom);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(10);
+        if (fgt::AvailableBytes() > headroom) _exit(11);
+        m_messages.clear();
+        FGTTransform transform;
+        if (transform.Calculate(&wave, 2.0, 0.0, 50.0)) _exit(12);
+        if (m_messages.count() != 1) _exit(13);
+        if (m_messages.last().rfind("Недостаточно памяти для FGT", 0) != 0) _exit(14);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "KFFT.h"
+#include "CpuLevels.h"
 
 namespace {
 
@@ -35,7 +35,6 @@ std::vector<KCOMPLEX_DOUBLE> DirectCorrelation(const std::vector<double>& t,
 TEST(FftCorrelator, BlocksEqualTheDirectCorrelation) {
     std::mt19937_64 rng(17);
     std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    const bool vectorAllowed = CKFFT::AllowVectorCode(true);
     for (Case c : {Case{1, 16}, Case{5, 16}, Case{15, 16}, Case{3, 0}, Case{100, 0}, Case{1024, 0},
                    Case{1024, 16384}}) {
         std::vector<double> taps(static_cast<size_t>(c.taps));
@@ -52,8 +51,8 @@ TEST(FftCorrelator, BlocksEqualTheDirectCorrelation) {
         std::vector<KCOMPLEX_DOUBLE> s(static_cast<size_t>(corr.Size()));
         for (auto& v : s) v = KCOMPLEX_DOUBLE{dist(rng), dist(rng)};
         const std::vector<KCOMPLEX_DOUBLE> expected = DirectCorrelation(taps, s, corr.BlockOutputs());
-        for (bool vector : {true, false}) {
-            CKFFT::AllowVectorCode(vector);
+        for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+            const cpu::LevelCap cap(level);
             auto buffer = corr.NewBuffer();
             ASSERT_NE(buffer, nullptr);
             std::copy(s.begin(), s.end(), buffer.get());
@@ -64,10 +63,10 @@ TEST(FftCorrelator, BlocksEqualTheDirectCorrelation) {
                 worst = std::max(worst, std::abs(buffer[r].im - expected[static_cast<size_t>(r)].im));
             }
             // Sums of up to 1024 unit-scale products: rounding stays far below 1e-11.
-            EXPECT_LT(worst, 1e-11 * std::sqrt(static_cast<double>(c.taps))) << c.taps << " " << vector;
+            EXPECT_LT(worst, 1e-11 * std::sqrt(static_cast<double>(c.taps)))
+                << c.taps << " " << LevelName(level);
         }
     }
-    CKFFT::AllowVectorCode(vectorAllowed);
 }
 
 TEST(FftCorrelator, RefusesWhatNoTransformFits) {

@@ -22,12 +22,7 @@ TEST_F(FonavidAppTest, FileDroppedOnTheMainWindowOpens) {
     const std::string path = Wav("dropped.wav");
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    const QPoint at(frame->width() / 2, frame->height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(frame, &drop);
+    EXPECT_TRUE(DropOnMainWindow(data));
     ASSERT_EQ(DocumentCount(), 1u);
     ASSERT_EQ(Windows().size(), 1);
     EXPECT_EQ(app->GetDocTemplate()->GetDocuments()[0]->GetTitle(), "dropped.wav");

@@ -1,6 +1,7 @@
-// Replays the WAVE reader fuzzer's generated seeds and every saved finding
-// (fuzz/regressions/*.hex) through the fuzzer's own checks, so that each
-// input is exercised under g++ and, in the sanitizer build, under ASan/UBSan.
+// Replays the load fuzzer's generated seeds and every saved finding
+// (fuzz/regressions/*.hex) through the fuzzer's own checks (the reader over
+// memory, then the document's load of a memory file), so that each input is
+// exercised under g++ and, in the sanitizer build, under ASan/UBSan.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../fuzz/DocumentLoadFuzzInput.h"
 #include "../fuzz/WavReaderFuzzInput.h"
 #include "../fuzz/WavSeeds.h"
 #include "MessageCapture.h"
@@ -48,10 +50,12 @@ bool Opens(const std::vector<uint8_t>& bytes) {
 
 TEST(FuzzReplay, EverySeedKeepsEveryProperty) {
     const auto seeds = fuzzwav::MakeSeeds();
-    ASSERT_GE(seeds.size(), 15u);
+    ASSERT_GE(seeds.size(), 20u);
+    fuzzdoc::Harness harness;
     for (const auto& [name, bytes] : seeds) {
         SCOPED_TRACE(name);
         EXPECT_EQ(fuzzwav::RunOneInput(bytes.data(), bytes.size()), "");
+        EXPECT_EQ(harness.Run(bytes.data(), bytes.size()), "");
     }
 }
 
@@ -61,9 +65,10 @@ TEST(FuzzReplay, SeedsCoverAcceptedAndRefusedShapes) {
     for (const auto& [name, bytes] : fuzzwav::MakeSeeds()) {
         SCOPED_TRACE(name);
         const bool accepted = name.rfind("pcm", 0) == 0 || name == "chunks_between" || name == "fmt_18" ||
-                              name == "data_past_end" || name == "rate_max" || name == "channels_max";
+                              name == "data_past_end" || name == "channels_max";
         const bool refused = name == "fmt_extensible" || name == "data_before_fmt" || name == "no_data" ||
-                             name == "not_wave" || name == "rifx" || name == "empty" || name == "riff_only";
+                             name == "not_wave" || name == "rifx" || name == "empty" || name == "riff_only" ||
+                             name == "rate_max";
         if (accepted) {
             EXPECT_TRUE(Opens(bytes));
         }
@@ -100,6 +105,7 @@ TEST(FuzzReplay, HexParserReadsBytesAndRefusesJunk) {
 TEST(FuzzReplay, EverySavedFindingKeepsEveryProperty) {
     const std::filesystem::path folder = RegressionFolder();
     ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
+    fuzzdoc::Harness harness;
     int replayed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".hex") continue;
@@ -110,7 +116,30 @@ TEST(FuzzReplay, EverySavedFindingKeepsEveryProperty) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(ParseHex(text.str(), bytes));
         EXPECT_EQ(fuzzwav::RunOneInput(bytes.data(), bytes.size()), "");
+        EXPECT_EQ(harness.Run(bytes.data(), bytes.size()), "");
         ++replayed;
     }
     EXPECT_GE(replayed, 1);
+}
+
+TEST(FuzzReplay, DocumentLoadReachesEveryWidthAndChannelCount) {
+    // Each canonical seed opens as a document whose shape the harness then
+    // compares sample by sample; a refused input gives one message.
+    fuzzdoc::Harness harness;
+    int loaded = 0;
+    for (const auto& [name, bytes] : fuzzwav::MakeSeeds()) {
+        if (name.rfind("pcm", 0) != 0) continue;
+        SCOPED_TRACE(name);
+        EXPECT_EQ(harness.Run(bytes.data(), bytes.size()), "");
+        EXPECT_TRUE(harness.LastOpened());
+        ++loaded;
+    }
+    EXPECT_EQ(loaded, 10);
+    const std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o', '\n'};
+    EXPECT_EQ(harness.Run(text.data(), text.size()), "");
+    EXPECT_FALSE(harness.LastOpened());
+    // A rate the program refuses is one message, without any store.
+    const std::vector<uint8_t> fast = testwav::pcm16(768001, 2, {1, 2});
+    EXPECT_EQ(harness.Run(fast.data(), fast.size()), "");
+    EXPECT_FALSE(harness.LastOpened());
 }

@@ -7,9 +7,9 @@
 #include <numbers>
 #include <vector>
 
+#include "CpuLevels.h"
 #include "DirectFilters.h"
 #include "GuardedSignal.h"
-#include "KFFT.h"
 
 namespace {
 
@@ -148,26 +148,24 @@ TEST(HalfBandDecimator, SevenSamplesGiveFourThenTwoOutputs) {
 TEST(HalfBandDecimator, FastPathEqualsDirectFormOnRandomInput) {
     HalfBandDecimator dec;
     ASSERT_TRUE(dec.Init());
-    const bool vectorAllowed = CKFFT::AllowVectorCode(true);
     // Around one and two pairs of blocks of 3073 outputs, and tiny sources.
     for (long n : {1L, 2L, 7L, 6146L, 6147L, 12292L, 12293L, 12295L}) {
         GuardedSignal src(n, kGuard);
         src.randomReal(-1024, n + 1024, static_cast<unsigned>(n) + 11u);
         src.poisonOutside(-1024, n + 1024);
         const GuardedSignal expected = DirectLayer(src);
-        for (bool vector : {true, false}) {
-            CKFFT::AllowVectorCode(vector);
+        for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+            const cpu::LevelCap cap(level);
             const GuardedSignal got = FastLayer(dec, src);
             double worst = 0.0;
             for (long m = 0; m < HalfBandDecimator::Outputs(n); ++m) {
                 const double d = std::abs(got[m].re - expected[m].re);
                 worst = std::isnan(d) ? INFINITY : std::max(worst, d);
             }
-            EXPECT_LT(worst, 1e-12) << "n=" << n << " vector=" << vector;
+            EXPECT_LT(worst, 1e-12) << "n=" << n << " " << LevelName(level);
             EXPECT_EQ(got[HalfBandDecimator::Outputs(n)].re, 0.0);  // nothing written beyond
         }
     }
-    CKFFT::AllowVectorCode(vectorAllowed);
 }
 
 TEST(HalfBandDecimator, ProgressStepsOnEvenIndicesAtTheStride) {

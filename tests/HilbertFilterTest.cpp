@@ -7,9 +7,9 @@
 #include <numbers>
 #include <vector>
 
+#include "CpuLevels.h"
 #include "DirectFilters.h"
 #include "GuardedSignal.h"
-#include "KFFT.h"
 
 namespace {
 
@@ -109,7 +109,6 @@ TEST(HilbertFilter, CosineGainsItsSine) {
 TEST(HilbertFilter, FastPathEqualsDirectFormOnRandomInput) {
     HilbertFilter filter;
     ASSERT_TRUE(filter.Init());
-    const bool vectorAllowed = CKFFT::AllowVectorCode(true);
     // Lengths around the block of 3073 sample pairs, and tiny ones.
     for (long n : {1L, 2L, 3L, 7L, 6146L, 6147L, 6148L, 9221L}) {
         GuardedSignal input(n, 1100);
@@ -119,20 +118,19 @@ TEST(HilbertFilter, FastPathEqualsDirectFormOnRandomInput) {
         for (long i = 0; i < n; ++i) input[i].im = 0.0;
         const std::vector<double> expected = DirectImaginary(input, 2049);
         // The transform's vector code and its portable loop.
-        for (bool vector : {true, false}) {
-            CKFFT::AllowVectorCode(vector);
+        for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+            const cpu::LevelCap cap(level);
             GuardedSignal x = input;
             filter.Apply(x.at0(), n, nullptr, 1);
             // Rounding of two transforms of 4096 points: far below 1e-12 of
             // the unit signal scale.
-            EXPECT_LT(MaxAbsDiff(x, expected), 1e-12) << "n=" << n << " vector=" << vector;
+            EXPECT_LT(MaxAbsDiff(x, expected), 1e-12) << "n=" << n << " " << LevelName(level);
             EXPECT_EQ(x[-1].im, 0.0);  // guard samples keep their imaginary parts
             EXPECT_EQ(x[n].im, 0.0);
             EXPECT_TRUE(std::isnan(x[-1025].im));
             EXPECT_TRUE(std::isnan(x[n + 1024].im));
         }
     }
-    CKFFT::AllowVectorCode(vectorAllowed);
 }
 
 TEST(HilbertFilter, OtherLengthsAndTheDirectFallback) {

@@ -3,6 +3,7 @@
 // definitions (a bin is Fd/N Hz wide, a sonel spans Fd/(2*pi*A) samples) and
 // formatted with printf in the C locale, besides the hand-worked values.
 #include "KDialogSelectPASfilm.h"
+#include "Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -208,7 +209,7 @@ TEST_F(KDialogSelectPASfilmTest, RateChangesResetTheGrid) {
     EXPECT_EQ(combo->currentText(), "344.531");
     EXPECT_EQ(dlg->m_nStepSamples, 64);
     EXPECT_NEAR(dlg->m_dSonelFreqHz, static_cast<double>(344.53125L / (2 * kPiL * 102.4L)), 1e-13);
-    QTRY_VERIFY(!list->window()->isVisible());
+    EXPECT_EVENTUALLY(!list->window()->isVisible(), 5000);
     dlg->reject();
 }
 

@@ -18,24 +18,14 @@
 #include <tuple>
 #include <vector>
 
+#include "CpuFeatures.h"
+
 namespace {
 
 using LComplex = std::complex<long double>;
 using Block = std::vector<KCOMPLEX_DOUBLE>;
 
 const int kAccepted[] = {16, 64, 256, 1024, 4096, 16384, 65536};
-
-// Allows or forbids the vector kernel for one scope.
-class KernelChoice {
-public:
-    explicit KernelChoice(bool vector) : previous_(CKFFT::AllowVectorCode(vector)) {}
-    ~KernelChoice() { CKFFT::AllowVectorCode(previous_); }
-    KernelChoice(const KernelChoice&) = delete;
-    KernelChoice& operator=(const KernelChoice&) = delete;
-
-private:
-    bool previous_;
-};
 
 Block RandomBlock(int n, unsigned seed) {
     std::mt19937 gen(seed);
@@ -177,13 +167,15 @@ private:
 class KFFTKernelTest : public ::testing::TestWithParam<std::tuple<bool, int>> {
 protected:
     void SetUp() override {
-        if (std::get<0>(GetParam()) && !CKFFT::VectorCodeAvailable())
+        if (Vector() && cpu::UsableLevel() < cpu::Level::Avx2)
             GTEST_SKIP() << "this processor has no AVX2/FMA";
     }
     bool Vector() const { return std::get<0>(GetParam()); }
+    // The vector kernel needs AVX2; below it the portable loop runs.
+    cpu::Level Cap() const { return Vector() ? cpu::Level::Avx2 : cpu::Level::Portable; }
     int N() const { return std::get<1>(GetParam()); }
     void Run(Block& x) {
-        KernelChoice choice(Vector());
+        const cpu::LevelCap cap(Cap());
         fft_.fft(x.data(), static_cast<int>(x.size()));
     }
 
@@ -322,7 +314,7 @@ TEST_P(KFFTKernelTest, LeavesPointsAroundTheBlockUntouched) {
     Block buffer = RandomBlock(n + 2 * guard, 5u);
     const Block before = buffer;
     {
-        KernelChoice choice(Vector());
+        const cpu::LevelCap cap(Cap());
         fft_.fft(buffer.data() + guard, n);
     }
     for (int i = 0; i < guard; ++i) {

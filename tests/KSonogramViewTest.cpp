@@ -1,6 +1,7 @@
 // The sonogram pane bound to a real document, headless: binding, buffers,
 // the column cache, pixels of grabbed panes, the cursor and the commands.
 #include "KSonogramView.h"
+#include "Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +117,7 @@ TEST_F(KSonogramViewTest, BindingSetsGridLevelsModeAndCursor) {
               QPoint(251 - w / 2, std::min(kRows - (h + 1) / 2 - 46 - 1, kRows - h)));
     EXPECT_EQ(view->GetCursorPen()->style(), Qt::DashLine);
     // The blink timer shows the cross within a period.
-    QTRY_VERIFY_WITH_TIMEOUT(view->IsCursorShown(), 2000);
+    EXPECT_EVENTUALLY(view->IsCursorShown(), 2000);
 }
 
 TEST_F(KSonogramViewTest, WithoutADocumentBindingFailsWithItsMessage) {

@@ -65,12 +65,12 @@ TEST_F(MainFrameTest, OpenedDocumentWindowIsMaximizedWithItsThreeRows) {
     ASSERT_NE(child, nullptr);
     EXPECT_TRUE(child->isMaximized());
     platform::StaticSplitter* splitter = child->GetSplitter();
-    QTRY_COMPARE(child->GetPane(0)->GetWidget()->height(), 100);
+    EXPECT_EVENTUALLY_EQ(child->GetPane(0)->GetWidget()->height(), 100);
     EXPECT_EQ(child->GetPane(1)->GetWidget()->height(), 532);
     EXPECT_EQ(child->GetPane(2)->GetWidget()->height(),
               splitter->height() - 2 * splitter->handleWidth() - 632);
     EXPECT_EQ(RowOfActiveView(frame), 1);
-    QTRY_COMPARE(QApplication::focusWidget(), child->GetPane(1)->GetWidget());
+    EXPECT_EVENTUALLY_EQ(QApplication::focusWidget(), child->GetPane(1)->GetWidget());
     // The document tells the upper sonogram, the lower sonogram, then the FGT pane.
     const auto& views = child->GetDocument()->GetViews();
     ASSERT_EQ(views.size(), 3u);
@@ -112,13 +112,13 @@ TEST_F(MainFrameTest, NewWindowAddsThreeViewsToTheSameDocument) {
 
     // Closing one window keeps the document; closing the last one ends it.
     Windows()[1]->close();
-    QTRY_COMPARE(Windows().size(), 1);
+    EXPECT_EVENTUALLY_EQ(Windows().size(), 1);
     EXPECT_EQ(DocumentCount(), 1u);
-    QTRY_COMPARE(document->GetViews().size(), 3u);  // the window goes once its deletion comes round
-    QTRY_COMPARE(Windows()[0]->windowTitle(), QStringLiteral("a.wav"));
+    EXPECT_EVENTUALLY_EQ(document->GetViews().size(), 3u);  // the window goes once its deletion comes round
+    EXPECT_EVENTUALLY_EQ(Windows()[0]->windowTitle(), QStringLiteral("a.wav"));
     Windows()[0]->close();
-    QTRY_COMPARE(DocumentCount(), 0u);
-    QTRY_COMPARE(frame->GetShownMenu(), 128);
+    EXPECT_EVENTUALLY_EQ(DocumentCount(), 0u);
+    EXPECT_EVENTUALLY_EQ(frame->GetShownMenu(), 128);
 }
 
 TEST_F(MainFrameTest, WindowCommandsArrangeTheDocumentWindows) {

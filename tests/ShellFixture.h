@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTest>
 #include <cmath>
 #include <functional>
@@ -20,19 +22,13 @@
 
 #include "ChildFrame.h"
 #include "DocTemplate.h"
+#include "Eventually.h"
 #include "FonavidApp.h"
 #include "MainFrame.h"
 #include "MessageCapture.h"
 #include "Profile.h"
 #include "View.h"
 #include "WavWriter.h"
-
-// Waits up to `ms` for `condition`, handling events meanwhile; whether it came
-// true. (A failed QTRY_* macro only returns from the test function, which
-// GoogleTest counts as a pass; this one goes into an ASSERT or EXPECT.)
-inline bool Eventually(const std::function<bool()>& condition, int ms = 2000) {
-    return QTest::qWaitFor(condition, ms);
-}
 
 // Keys go where the user's keys would: the focus widget of the active window.
 inline QWidget* Target(CMainFrame* frame) {
@@ -107,6 +103,17 @@ protected:
         openAnswer = path;
         QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
         openAnswer.clear();
+    }
+
+    // Drags `data` over the middle of the main window and drops it there;
+    // true when the window accepted the drag.
+    bool DropOnMainWindow(QMimeData& data) {
+        const QPoint at(frame->width() / 2, frame->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frame, &drop);
+        return enter.isAccepted();
     }
 
     QList<QMdiSubWindow*> Windows() const { return frame->GetMdiArea()->subWindowList(); }

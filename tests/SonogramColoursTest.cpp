@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "CpuLevels.h"
+
 namespace {
 
 using sonogram::SonogramMode;
@@ -139,14 +141,15 @@ TEST(SonogramColumnColours, BothInstructionSetsPaintWhatTheSingleLevelRulesGive)
                                           : Grey(255 - g);
                 }
                 if (mode == 9) want[rows - 1] = 0xFF0000u;
-                for (bool vector : {false, true}) {
+                for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+                    const cpu::LevelCap cap(level);
                     std::vector<uint32_t> image(rows * kStride, kSentinel);
-                    sonogram::ColourColumnWith(vector, mode, levels.data(), steps.data(), rows, upper, lower,
-                                               image.data() + 1, kStride);
+                    sonogram::ColourColumn(mode, levels.data(), steps.data(), rows, upper, lower,
+                                           image.data() + 1, kStride);
                     for (int k = 0; k < rows; ++k) {
                         ASSERT_EQ(image[k * kStride + 1], want[k])
-                            << "mode " << mode << ", vector " << vector << ", rows " << rows << ", row " << k
-                            << ", level " << levels[k];
+                            << "mode " << mode << ", " << LevelName(level) << ", rows " << rows << ", row "
+                            << k << ", level " << levels[k];
                         ASSERT_EQ(image[k * kStride], kSentinel) << "wrote outside its column";
                         ASSERT_EQ(image[k * kStride + 2], kSentinel) << "wrote outside its column";
                     }
@@ -173,15 +176,16 @@ TEST(SonogramColumnColours, RunsOfColumnsAreColouredAsEachAlone) {
                 steps[i] = step(random);
             }
             for (const SonogramMode mode : {Mode(1), Mode(2), Mode(9)}) {
-                for (bool vector : {false, true}) {
+                for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+                    const cpu::LevelCap cap(level);
                     std::vector<uint32_t> alone(static_cast<size_t>(rows) * stride, kSentinel);
                     for (int c = 0; c < columns; ++c)
-                        sonogram::ColourColumnWith(vector, mode, levels.data() + c * rows, steps.data() + c * rows,
-                                                   rows, -3.0, -90.0, alone.data() + 1 + c, stride);
+                        sonogram::ColourColumn(mode, levels.data() + c * rows, steps.data() + c * rows, rows,
+                                               -3.0, -90.0, alone.data() + 1 + c, stride);
                     std::vector<uint32_t> run(alone.size(), kSentinel);
-                    sonogram::ColourColumnsWith(vector, mode, levels.data(), steps.data(), rows, columns, -3.0,
-                                                -90.0, run.data() + 1, stride);
-                    ASSERT_EQ(run, alone) << "mode " << mode << ", vector " << vector << ", rows " << rows
+                    sonogram::ColourColumns(mode, levels.data(), steps.data(), rows, columns, -3.0, -90.0,
+                                            run.data() + 1, stride);
+                    ASSERT_EQ(run, alone) << "mode " << mode << ", " << LevelName(level) << ", rows " << rows
                                           << ", columns " << columns;
                 }
             }

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "CpuLevels.h"
+
 namespace {
 
 constexpr int kN = 1024;
@@ -175,17 +177,18 @@ TEST(SonogramFrame, BothInstructionSetsWeighEverySampleExactly) {
         for (auto& y : signal.data) y = {unit(random), unit(random)};
         std::vector<double> w(half + 1);
         for (double& weight : w) weight = unit(random);
-        for (bool vector : {false, true}) {
+        for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+            const cpu::LevelCap cap(level);
             for (long p : {0L, 1L, static_cast<long>(n) + 3}) {
                 std::vector<KCOMPLEX_DOUBLE> frame(n + 1, KCOMPLEX_DOUBLE{-7.0, -7.0});
-                sonogram::BuildZeroPhaseFrameWith(vector, signal.first(), p, w.data(), n, frame.data());
+                sonogram::BuildZeroPhaseFrame(signal.first(), p, w.data(), n, frame.data());
                 for (int i = 0; i < n; ++i) {
                     const KCOMPLEX_KFLOAT& y = signal.at(i < half ? p + i : p + i - n);
                     const double weight = w[i < half ? i : n - i];
                     ASSERT_EQ(frame[i].re, weight * y.re)
-                        << "n = " << n << ", vector " << vector << ", i = " << i;
+                        << "n = " << n << ", " << LevelName(level) << ", i = " << i;
                     ASSERT_EQ(frame[i].im, weight * y.im)
-                        << "n = " << n << ", vector " << vector << ", i = " << i;
+                        << "n = " << n << ", " << LevelName(level) << ", i = " << i;
                 }
                 EXPECT_EQ(frame[n].re, -7.0) << "the frame has N points";
             }

@@ -9,7 +9,10 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
+
+#include "CpuLevels.h"
 
 namespace {
 
@@ -29,10 +32,11 @@ Result Reference(const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
     return r;
 }
 
-Result Fast(bool vector, const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
+Result Fast(cpu::Level level, const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
     // One sentinel past the end of each output catches an overrun.
     Result r{std::vector<double>(rows + 1, -12345.0), std::vector<double>(rows + 1, -12345.0)};
-    sonogram::FastLevelsAndPhaseStepsWith(vector, x.data(), rows, ref, r.levels.data(), r.phases.data());
+    const cpu::LevelCap cap(level);
+    sonogram::FastLevelsAndPhaseSteps(x.data(), rows, ref, r.levels.data(), r.phases.data());
     EXPECT_EQ(r.levels[rows], -12345.0);
     EXPECT_EQ(r.phases[rows], -12345.0);
     r.levels.resize(rows);
@@ -53,11 +57,13 @@ void ExpectClose(double got, double want, const char* what, int k) {
 
 void Compare(const std::vector<KCOMPLEX_DOUBLE>& x, int rows, double ref) {
     const Result want = Reference(x, rows, ref);
-    for (bool vector : {false, true}) {
-        const Result got = Fast(vector, x, rows, ref);
+    for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+        const Result got = Fast(level, x, rows, ref);
+        const std::string levelText = std::string(LevelName(level)) + " level";
+        const std::string phaseText = std::string(LevelName(level)) + " phase";
         for (int k = 0; k < rows; ++k) {
-            ExpectClose(got.levels[k], want.levels[k], vector ? "vector level" : "portable level", k);
-            ExpectClose(got.phases[k], want.phases[k], vector ? "vector phase" : "portable phase", k);
+            ExpectClose(got.levels[k], want.levels[k], levelText.c_str(), k);
+            ExpectClose(got.phases[k], want.phases[k], phaseText.c_str(), k);
         }
     }
 }
@@ -83,11 +89,11 @@ TEST(SonogramKernels, BothPathsGiveTheSameBits) {
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     std::vector<KCOMPLEX_DOUBLE> x(512);
     for (auto& z : x) z = {unit(random), unit(random)};
-    const Result portable = Fast(false, x, 512, 3.0);
-    const Result vector = Fast(true, x, 512, 3.0);
+    const Result portable = Fast(cpu::Level::Portable, x, 512, 3.0);
+    const Result vector = Fast(cpu::Level::Avx2, x, 512, 3.0);
     EXPECT_EQ(portable.levels, vector.levels);
     EXPECT_EQ(portable.phases, vector.phases);
-    if (!sonogram::VectorKernelAvailable()) GTEST_SKIP() << "no AVX2: only the portable path ran";
+    if (cpu::UsableLevel() < cpu::Level::Avx2) GTEST_SKIP() << "no AVX2: only the portable path ran";
 }
 
 TEST(SonogramKernels, OctantsAxesAndSignedZerosMatchTheCLibrary) {
@@ -158,13 +164,13 @@ TEST(SonogramKernels, SpectraOfNoiseMatchTheLibraryAsLevelsAndAngles) {
     }
     const int rows = kN / 2;
     const Result want = Reference(x, rows, 11.0);
-    for (bool vector : {false, true}) {
-        const Result got = Fast(vector, x, rows, 11.0);
+    for (cpu::Level level : LevelsToTest(cpu::Level::Avx2)) {
+        const Result got = Fast(level, x, rows, 11.0);
         for (int k = 0; k < rows; ++k) {
             EXPECT_NEAR(got.levels[k], want.levels[k], 1e-12 * std::max(1.0, std::fabs(want.levels[k])))
-                << "vector " << vector << ", row " << k;
+                << LevelName(level) << ", row " << k;
             EXPECT_NEAR(AngleBetween(got.phases[k], want.phases[k]), 0.0, 1e-12 * pi)
-                << "vector " << vector << ", row " << k;
+                << LevelName(level) << ", row " << k;
         }
     }
 }

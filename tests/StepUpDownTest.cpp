@@ -1,5 +1,6 @@
 // The buddy-less arrow pair, driven with real mouse and key events.
 #include "StepUpDown.h"
+#include "Eventually.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,7 @@ TEST_F(StepUpDownTest, HeldArrowRepeatsUntilReleased) {
     QSignalSpy spy(&m_ud, &StepUpDown::deltaPos);
     QTest::mousePress(&m_ud, Qt::LeftButton, {}, lower());
     EXPECT_EQ(spy.count(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 3, 5000);
+    EXPECT_EVENTUALLY(spy.count() >= 3, 5000);
     QTest::mouseRelease(&m_ud, Qt::LeftButton, {}, lower());
     const int after = spy.count();
     for (int i = 0; i < after; ++i) EXPECT_EQ(delta(spy, i), -1) << i;

@@ -52,7 +52,8 @@ TEST(TempFileMapping, CreatesOneUniquelyNamedFileInTheFolder) {
 
     // "KFW", one or more upper-case hexadecimal digits, ".TMP".
     const auto isSignalFileName = [](const std::string& name) {
-        if (name.size() < 8 || name.compare(0, 3, "KFW") != 0 || name.compare(name.size() - 4, 4, ".TMP") != 0)
+        if (name.size() < 8 || name.compare(0, 3, "KFW") != 0 ||
+            name.compare(name.size() - 4, 4, ".TMP") != 0)
             return false;
         return name.find_first_not_of("0123456789ABCDEF", 3) == name.size() - 4;
     };
@@ -289,4 +290,31 @@ TEST(TempFileMapping, StaleSweepLeavesAnotherProcessFileUntilItDies) {
 
     EXPECT_EQ(TempFileMapping::RemoveStaleFiles(dir.path()), 1);
     EXPECT_TRUE(dir.tempSignalFiles().empty());
+}
+
+TEST(TempFileMapping, StaleSweepTakesOnlyNamesWeMakeAndFilesOfThisUser) {
+    testwav::TempDir dir;
+    // Every name here is unlocked, old and non-empty: only the name and the
+    // owner decide.
+    const std::vector<std::string> ours = {"KFW1A2B.TMP", "KFWFFFFFFFF.TMP", "KFW0.TMP", "KFW9.TMP"};
+    const std::vector<std::string> notOurs = {
+        "KFW_my_notes.TMP", "KFWrecording.TMP", "KFWabc.TMP",   "KFW0001.TMP", "KFW123456789.TMP",
+        "KFW.TMP",          "KFW12 34.TMP",     "KFW1A2B.TMPX", "KFW-1.TMP",   "KFW1a2b.TMP"};
+    for (const std::string& name : ours) MakePlainFile(dir.file(name), 10);
+    for (const std::string& name : notOurs) MakePlainFile(dir.file(name), 10);
+    // A file of our pattern that another user owns.
+    const bool root = geteuid() == 0;
+    if (root) {
+        MakePlainFile(dir.file("KFW5678.TMP"), 10);
+        ASSERT_EQ(chown(dir.file("KFW5678.TMP").c_str(), 65534, 65534), 0);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        SetAge(entry.path().string(), 600);
+
+    EXPECT_EQ(TempFileMapping::RemoveStaleFiles(dir.path()), static_cast<int>(ours.size()));
+    for (const std::string& name : ours) EXPECT_FALSE(Exists(dir.file(name))) << name;
+    for (const std::string& name : notOurs) EXPECT_TRUE(Exists(dir.file(name))) << name;
+    if (root) {
+        EXPECT_TRUE(Exists(dir.file("KFW5678.TMP")));
+    }
 }

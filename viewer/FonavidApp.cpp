@@ -1,5 +1,6 @@
 #include "FonavidApp.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -10,15 +11,18 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "AboutDlg.h"
 #include "ChildFrame.h"
 #include "DocTemplate.h"
 #include "FonavidDoc.h"
+#include "LocalFileNames.h"
 #include "MainFrame.h"
 #include "MainWindow.h"
 #include "MenuTables.h"
 #include "Profile.h"
+#include "QuitSignals.h"
 #include "ResourceIds.h"
 
 CFonavidApp::CFonavidApp() : CFonavidApp(Environment()) {}
@@ -28,12 +32,17 @@ CFonavidApp::CFonavidApp(Environment environment) : m_env(std::move(environment)
 CFonavidApp::~CFonavidApp() {
     // Documents close before the windows that show them go.
     if (m_pTemplate) m_pTemplate->CloseAllDocuments();
+    m_pQuitSignals.reset();
     if (m_pMainFrame && platform::GetMainWindow() == m_pMainFrame.get()) platform::SetMainWindow(nullptr);
     m_pMainFrame.reset();
     m_pTemplate.reset();
 }
 
 bool CFonavidApp::InitInstance(const QStringList& arguments) {
+    // From here on a kill or a lost session ends the program the way File,
+    // Exit does, and a write past the file-size limit is a failed write.
+    m_pQuitSignals = std::make_unique<platform::QuitSignals>();
+    connect(m_pQuitSignals.get(), &platform::QuitSignals::quitRequested, this, [this] { OnQuitSignal(); });
     // Signal files a killed run left behind go; those another instance holds stay.
     TempFileMapping::RemoveStaleFiles(CFonavidDoc().GetTemporaryFolder());
     // The recent-file list is read from the profile whenever a File menu opens.
@@ -119,6 +128,15 @@ bool CFonavidApp::OnCommand(int id) {
     }
 }
 
+void CFonavidApp::OnQuitSignal() {
+    // As File, Exit: the main window closes and takes every document (and
+    // its signal files) with it. Under a modal window (a dialog, a message)
+    // the documents are still in use; leaving every event loop then brings
+    // the program back to its end, where this object closes them.
+    if (m_pMainFrame && QApplication::activeModalWidget() == nullptr) m_pMainFrame->close();
+    QCoreApplication::exit(0);
+}
+
 void CFonavidApp::OnAppAbout() {
     CAboutDlg dialog(m_pMainFrame.get());
     dialog.exec();
@@ -136,8 +154,8 @@ void CFonavidApp::OnFileOpen() {
         const QString filter =
             QString::fromStdString(m_pTemplate->GetDocString(platform::DocTemplate::filterName)) +
             QStringLiteral(";;All Files (*)");
-        path = QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("Open"), QString(), filter)
-                   .toStdString();
+        path = platform::LocalPathFromUrl(
+            QFileDialog::getOpenFileUrl(m_pMainFrame.get(), QStringLiteral("Open"), QUrl(), filter));
     }
     if (!path.empty()) OpenDocumentFile(path);
 }

@@ -1,7 +1,9 @@
 // The application: it runs the start-up steps (profile, the one document
 // template, the main window with the banner behind the document windows,
 // drops of files, the desktop registration of the document type, a command
-// line that opens nothing, the main window shown maximized) and handles the
+// line that opens nothing, the main window shown maximized; SIGTERM and
+// SIGHUP quit as File, Exit does, and SIGXFSZ is ignored so that a write past
+// the file-size limit is an ordinary failure) and handles the
 // application-wide commands: About, New, Open, Print Setup and the recent
 // files. One object lives for the whole run; it owns the main window and the
 // template (which owns the documents).
@@ -22,6 +24,7 @@ class QPrinter;
 namespace platform {
 class Document;
 class DocTemplate;
+class QuitSignals;
 }  // namespace platform
 
 class CFonavidApp : public QObject, public platform::CommandTarget {
@@ -77,6 +80,7 @@ public:
 
 private:
     void OnAppAbout();
+    void OnQuitSignal();
     void OnFileNew();
     void OnFileOpen();
     void OnFilePrintSetup();
@@ -86,4 +90,5 @@ private:
     std::unique_ptr<platform::DocTemplate> m_pTemplate;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<QPrinter> m_pPrinter;
+    std::unique_ptr<platform::QuitSignals> m_pQuitSignals;
 };

@@ -1,5 +1,7 @@
 #include "FonavidDoc.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <climits>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "FilmSpace.h"
+#include "LocalFileNames.h"
 #include "Messages.h"
 #include "PcmFrameLoader.h"
 #include "Profile.h"
@@ -22,7 +25,21 @@ std::string Format(const char* format, long a, long b = 0) {
     return text;
 }
 
-std::string SystemTemporaryFolder() { return QDir::tempPath().toStdString(); }
+bool IsUsableFolder(const std::string& folder) {
+    struct stat st {};
+    return !folder.empty() && folder.front() == '/' && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The system's temporary folder: TMPDIR when it names an existing folder by
+// an absolute path, otherwise /tmp. Never empty and never relative, so that
+// neither the stores nor the stale-file sweep land in the working directory.
+std::string SystemTemporaryFolder() {
+    const QByteArray variable = qgetenv("TMPDIR");
+    if (!variable.isEmpty() && !IsUsableFolder(variable.toStdString())) return "/tmp";
+    // Qt's form of it: links resolved, no trailing slash.
+    const std::string resolved = platform::LocalPathFromQString(QDir::tempPath());
+    return IsUsableFolder(resolved) ? resolved : std::string("/tmp");
+}
 
 }  // namespace
 
@@ -31,7 +48,10 @@ CFonavidDoc::CFonavidDoc() {
     // signal files elsewhere puts the folder into the profile by hand.
     const std::string system = SystemTemporaryFolder();
     m_strTemporaryFolder = platform::GetProfileString("Document", "PathToTemporalFiles", system);
-    if (m_strTemporaryFolder.empty()) m_strTemporaryFolder = system;
+    // A folder named relative to wherever the program was started is no
+    // folder of its own; a missing absolute one is kept, and making the
+    // stores there then fails with a message that names it.
+    if (m_strTemporaryFolder.empty() || m_strTemporaryFolder.front() != '/') m_strTemporaryFolder = system;
 }
 
 CFonavidDoc::~CFonavidDoc() {
@@ -49,6 +69,12 @@ bool CFonavidDoc::OnNewDocument() {
 bool CFonavidDoc::OnOpenDocument(const std::string& path) {
     if (!platform::Document::OnOpenDocument(path)) return false;
     if (!m_reader.OpenWaveFile(path)) return false;
+    return LoadFromReader();
+}
+
+bool CFonavidDoc::OnOpenSource(std::unique_ptr<WaveByteSource> source, const std::string& path) {
+    if (!m_reader.OpenWaveSource(std::move(source), path)) return false;
+    SetPathName(path);
     return LoadFromReader();
 }
 
@@ -93,9 +119,7 @@ bool CFonavidDoc::LoadFromReader() {
     for (const auto& [text, caption] : held) platform::ShowMessage(text, caption);
     if (!made) {
         // Stores made before the failure go now, not when the document does.
-        for (int layer = 0; layer < CKMultiWaveFilm::kLayers; ++layer)
-            for (int channel = 0; channel < CKMultiWaveFilm::kChannelSlots; ++channel)
-                m_film.GetKWave(layer, channel)->DeleteKWave();
+        DeleteStores();
         if (held.empty())
             platform::ShowMessage(
                 Format("Звуковой файл слишком длинный: %li отсчетов в канале.\n\nДокумент открыт не будет!",
@@ -106,26 +130,38 @@ bool CFonavidDoc::LoadFromReader() {
     KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {
         m_film.GetMainKWave(0)->GetFirstComplexSample(),
         channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() : nullptr};
-    if (m_reader.SeekFileTheVeryBeginingOfWaveData() < 0)
-        return true;  // nothing readable: the signal stays 0
     // One read per block; the steps are spread over the blocks so that
     // there are always kLoadProgressSteps of them.
     const long blockFrames = loader.GetBlockFrames();
     const long blocks = blockFrames > 0 ? (samples + blockFrames - 1) / blockFrames : 0;
     long blocksRead = 0;
     int steps = 0;
-    loader.Load(
-        [&](unsigned char* buffer, long count) {
-            const long got = m_reader.ReadNextBytes(buffer, count);
-            if (m_pLoadProgress != nullptr && blocks > 0) {
-                ++blocksRead;
-                const long target = blocksRead * kLoadProgressSteps / blocks;
-                for (; steps < target && steps < kLoadProgressSteps; ++steps) m_pLoadProgress->StepIt();
-            }
-            return got;
-        },
-        samples, destinations);
-    return true;
+    const auto read = [&](unsigned char* buffer, long count) {
+        const long got = m_reader.ReadNextBytes(buffer, count);
+        if (m_pLoadProgress != nullptr && blocks > 0) {
+            ++blocksRead;
+            const long target = blocksRead * kLoadProgressSteps / blocks;
+            for (; steps < target && steps < kLoadProgressSteps; ++steps) m_pLoadProgress->StepIt();
+        }
+        return got;
+    };
+    const bool positioned = m_reader.SeekFileTheVeryBeginingOfWaveData() >= 0;
+    const long loaded = positioned ? loader.Load(read, samples, destinations) : 0;
+    if (positioned && loaded == samples) return true;
+    // A file that shrank or failed to read while it loaded would show
+    // silence or shifted samples as if they were the recording.
+    DeleteStores();
+    platform::ShowMessage("Не удалось прочитать звуковой файл:\n" + m_reader.GetFilePathName() +
+                          Format("\n\nПрочитано %li отсчетов из %li: файл стал короче или произошла ошибка "
+                                 "чтения.\n\nДокумент открыт не будет!",
+                                 loaded, samples));
+    return false;
+}
+
+void CFonavidDoc::DeleteStores() {
+    for (int layer = 0; layer < CKMultiWaveFilm::kLayers; ++layer)
+        for (int channel = 0; channel < CKMultiWaveFilm::kChannelSlots; ++channel)
+            m_film.GetKWave(layer, channel)->DeleteKWave();
 }
 
 void CFonavidDoc::SetTimeFrequencyCursor(double time, double frequency) {

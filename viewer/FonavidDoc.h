@@ -9,9 +9,10 @@
 // Nothing is ever written back: the only files the document makes are the
 // film's temporary KFW*.TMP files, in the folder named by the profile entry
 // Document/PathToTemporalFiles (the system temporary folder when there is
-// none), and they go when the document does.
+// none or it is not an absolute path), and they go when the document does.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Document.h"
@@ -34,6 +35,9 @@ public:
     bool OnNewDocument() override;
     // Loads the file at `path`; false after a message when it cannot be shown.
     bool OnOpenDocument(const std::string& path) override;
+    // Loads bytes from any source (a memory file, a source that fails on
+    // purpose) as OnOpenDocument loads a file; `path` names it in messages.
+    bool OnOpenSource(std::unique_ptr<WaveByteSource> source, const std::string& path);
 
     // Moves the cursor to (time, frequency), kept within 0 .. the time of the
     // last sample and 0 .. half the sample rate, and tells every view.
@@ -58,6 +62,8 @@ public:
 private:
     // Builds the film from the open reader and fills layer 0.
     bool LoadFromReader();
+    // Removes every store of the film at once (a load that failed part way).
+    void DeleteStores();
 
     std::string m_strTemporaryFolder;
     double m_dCursorTime = 1.0;

@@ -14,6 +14,7 @@
 
 #include "ChildFrame.h"
 #include "DocTemplate.h"
+#include "LocalFileNames.h"
 #include "MainFrame.h"
 #include "MenuTables.h"
 #include "Messages.h"
@@ -136,7 +137,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     event->accept();
     activateWindow();
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && m_openFile) m_openFile(url.toLocalFile().toStdString());
+        if (url.isLocalFile() && m_openFile) m_openFile(platform::LocalPathFromUrl(url));
     }
 }
 

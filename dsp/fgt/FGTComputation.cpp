@@ -1,5 +1,6 @@
 #include "FGTComputation.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTSums.h"
 #include "GreyPixel.h"
 #include "MemoryPrefault.h"
@@ -100,15 +102,8 @@ struct RealParts {
     }
 };
 
-// The widest path up to `path` that this processor runs.
-SumPath Available(SumPath path) {
-    if (path == SumPath::Avx512 && !Avx512Available()) path = SumPath::Avx2;
-    if (path == SumPath::Avx2 && !Avx2Available()) path = SumPath::Portable;
-    return path;
-}
-
 void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequency, double sigmaT, int length,
-                double* out, const RowImage* image, RowWorkspace& work, SumPath path) {
+                double* out, const RowImage* image, RowWorkspace& work, cpu::Level level) {
     const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
     if (E <= 0) {
         // No taps: both sums are zero.
@@ -143,9 +138,9 @@ void ComputeRow(const SignalRef& signal, const RealSignal& real, double frequenc
     const FoldedKernel kernel{fc, fs, folded, E, edge * work.m_pCos[S - E], edge * work.m_pSin[S - E]};
 
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    if (path == SumPath::Avx512)
+    if (level == cpu::Level::Avx512)
         RowLevelsAvx512(kernel, real, points, length, out, image);
-    else if (path == SumPath::Avx2)
+    else if (level == cpu::Level::Avx2)
         RowLevelsAvx2(kernel, real, points, length, out, image);
     else
         RowLevelsPortable(kernel, real, points, length, out, image);
@@ -207,7 +202,10 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
     return values + grid + real + threads * perThread;
 }
 
-double AvailableBytes() {
+namespace {
+
+// What the machine reports as available to new allocations.
+double MachineAvailableBytes() {
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
     double kib = 0.0;
@@ -221,6 +219,23 @@ double AvailableBytes() {
     if (pages > 0 && pageSize > 0) return static_cast<double>(pages) * static_cast<double>(pageSize);
     return std::numeric_limits<double>::infinity();
 }
+
+// What this process may still map under its address-space limit (ulimit -v):
+// the limit less the address space it holds now.
+double AddressSpaceLeftBytes() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<double>::infinity();
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0.0;
+    if (!(statm >> pages)) return std::numeric_limits<double>::infinity();
+    const double used = pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+    return std::max(0.0, static_cast<double>(limit.rlim_cur) - used);
+}
+
+}  // namespace
+
+double AvailableBytes() { return std::min(MachineAvailableBytes(), AddressSpaceLeftBytes()); }
 
 std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     const double mib = 1024.0 * 1024.0;
@@ -276,11 +291,10 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     return grey * kGreyUnit;
 }
 
-void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, SumPath path,
-                int threads) {
-    path = Available(path);
+void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper, int threads) {
+    const bool vector = cpu::UsableLevel() >= cpu::Level::Avx2;
     auto part = [=](long begin, long end) {
-        if (path != SumPath::Portable)
+        if (vector)
             BuildImageAvx2(levels + begin, pixels + begin, end - begin, lower, upper);
         else
             for (long i = begin; i < end; ++i) pixels[i] = LevelToPixel(levels[i], lower, upper);
@@ -302,26 +316,6 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
     part(0, half);
     helper.join();
 }
-
-bool Avx2Available() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
-
-bool Avx512Available() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    return Avx2Available() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
-#else
-    return false;
-#endif
-}
-
-SumPath BestSumPath() { return Available(SumPath::Avx512); }
 
 DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length) {
     DrawnSpan span;
@@ -364,14 +358,13 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
 }
 
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
-                   SumPath path) {
+                   cpu::Level level) {
     if (count <= 0) return true;
     if (kernel.E <= 0) {
         // No taps: both sums are zero.
         std::fill(out, out + count, -std::numeric_limits<double>::infinity());
         return true;
     }
-    path = Available(path);
     const int E = kernel.E;
     const int folded = static_cast<int>(kernel.foldedCos.size());
     const FoldedKernel folding{kernel.foldedCos.data(), kernel.foldedSin.data(), folded, E,
@@ -397,18 +390,21 @@ bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, 
     for (long i = 0; i < hi - lo; ++i) reversed[i] = forward[hi - lo - 1 - i];
     // Sample n is forward[n - lo] and reversed[hi - 1 - n].
     const RealSignal real{forward.get() - lo, reversed.get() + (hi - 1)};
-    if (path == SumPath::Portable)
-        RowValuesPortableFrom(folding, real, points, t, count, out);
+    if (level >= cpu::Level::Avx512)
+        RowValuesAvx512From(folding, real, points, t, count, out);
+    else if (level >= cpu::Level::Avx2)
+        RowValuesAvx2From(folding, real, points, t, count, out, false);
     else
-        RowValuesAvx2From(folding, real, points, t, count, out, path == SumPath::Avx512);
+        RowValuesPortableFrom(folding, real, points, t, count, out);
     return true;
 }
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
-                   const int* rowLength, double* levels, SumPath path, int threads, const RowImage* image) {
+                   const int* rowLength, double* levels, int threads, const RowImage* image) {
     if (nRows <= 0) return true;
     if (!signal.first || signal.nSamples < 0 || signal.guard < 1) return false;
-    path = Available(path);
+    // Read once: every worker takes the same path.
+    const cpu::Level level = cpu::UsableLevel();
 
     std::vector<long> offset(static_cast<size_t>(nRows));
     long sum = 0;
@@ -439,7 +435,7 @@ bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, 
             RowImage rowImage{};
             if (image != nullptr) rowImage = RowImage{image->pixels + at, image->lower, image->upper};
             ComputeRow(signal, real.view, frequency[j], sigmaT[j], rowLength[j], levels + at,
-                       image != nullptr ? &rowImage : nullptr, work, path);
+                       image != nullptr ? &rowImage : nullptr, work, level);
         }
     };
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "KComplex.h"
 
 namespace fgt {
@@ -61,8 +62,9 @@ bool FillGrid(double P, const SignalRef& signal, int nRows, double* frequency, d
 // rows and `threads` worker threads: levels, pixels, the grid, the real
 // parts of the signal and the per-thread kernel and work arrays.
 double RequiredBytes(double total, int nRows, const SignalRef& signal, int threads);
-// Bytes of memory the machine can still give this process (available memory
-// as the system reports it, else the free physical memory).
+// Bytes of memory this process can still get: the machine's available memory
+// as the system reports it (else the free physical memory), and no more than
+// its address-space limit leaves.
 double AvailableBytes();
 // The text shown when an FGT would need more memory than there is.
 std::string MemoryRefusalText(double requiredBytes, double availableBytes);
@@ -88,21 +90,11 @@ void SmoothRow(double* values, int count);
 // NaN give black.
 uint32_t LevelToPixel(double level, double lower, double upper);
 
-// How the inner loops run: plain C++ with several independent accumulators,
-// or AVX2/FMA vectors where the processor has them.
-enum class SumPath { Portable, Avx2, Avx512 };
-bool Avx2Available();
-// Whether the processor has the AVX-512 instructions of the Avx512 path
-// (which runs the AVX2 loops where wider vectors gain nothing).
-bool Avx512Available();
-// The fastest path this processor runs.
-SumPath BestSumPath();
-
 // The pixels of `count` levels, LevelToPixel for each; large images are
-// shared between `threads` threads, joined before it returns. Every path
-// gives the same pixels bit for bit.
+// shared between `threads` threads, joined before it returns. Every
+// instruction-set level gives the same pixels bit for bit.
 void BuildImage(const double* levels, uint32_t* pixels, long count, double lower, double upper,
-                SumPath path = BestSumPath(), int threads = 2);
+                int threads = 2);
 
 // Computes every row's values in dB (10·log10(A² + B²), A and B the sums of
 // the Gaussian-windowed cosine and sine with the real parts around each
@@ -110,10 +102,12 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
 // with an `image` (whose pixels match `levels` value for value) it maps them
 // to grey as BuildImage does, while they are still in the cache.
 // The rows are shared between `threads` threads (1 or more) that are joined
-// before it returns. Returns false when memory for the work arrays ran short.
+// before it returns. The inner loops run plain C++ with several independent
+// accumulators, or AVX2/FMA vectors (the logarithms AVX-512 ones) as far as
+// cpu::UsableLevel() allows; every level gives the same values to rounding.
+// Returns false when memory for the work arrays ran short.
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
-                   const int* rowLength, double* levels, SumPath path, int threads,
-                   const RowImage* image = nullptr);
+                   const int* rowLength, double* levels, int threads, const RowImage* image = nullptr);
 
 // The values of a row of `length` values that a pane `width` pixels wide
 // draws with the cursor at time `cursorTime`: the row is placed so that its
@@ -147,9 +141,10 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
 // Computes values first .. first+count-1 of the row of `kernel` before the
 // smoothing, in dB, bit for bit as ComputeLevels's pass over the whole row
 // gives them; `first` must be a multiple of 8 and first + count either a
-// multiple of 8 or the row's length. Reads only the signal around these
-// points. False when memory for its work arrays ran short.
+// multiple of 8 or the row's length, `level` the one ComputeLevels runs at.
+// Reads only the signal around these points. False when memory for its work
+// arrays ran short.
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
-                   SumPath path);
+                   cpu::Level level);
 
 }  // namespace fgt

@@ -86,7 +86,7 @@ bool FGTOnDemand::Bind(const fgt::SignalRef& signal, double P, bool* tooLong) {
         }
     }
     m_signal = signal;
-    m_path = fgt::BestSumPath();
+    m_level = cpu::UsableLevel();
     m_nRows = rows;
     m_nTotal = static_cast<long>(total);
     return true;
@@ -201,7 +201,7 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
             const size_t j = static_cast<size_t>(job.row);
             std::shared_ptr<KernelSlot>& slot = m_kernels[j];
             if (!slot) slot = std::make_shared<KernelSlot>();
-            work.emplace_back([signal = m_signal, path = m_path, frequency = m_frequency[j],
+            work.emplace_back([signal = m_signal, level = m_level, frequency = m_frequency[j],
                                sigmaT = m_sigmaT[j], length = m_rowLength[j], first = job.first,
                                blocks = std::move(job.blocks), shared = m_shared, slot] {
                 std::call_once(slot->once, [&] {
@@ -212,7 +212,7 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
                     std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
                 double values[kBlocksPerJob * kBlock];
                 if (!slot->made || !fgt::ComputeValues(signal, slot->kernel, static_cast<int>(from),
-                                                       static_cast<int>(end - from), values, path)) {
+                                                       static_cast<int>(end - from), values, level)) {
                     shared->failed = true;
                 } else {
                     for (size_t i = 0; i < blocks.size(); ++i) {
@@ -254,10 +254,10 @@ void FGTOnDemand::Finish(int row, long long block) {
         const int more = static_cast<int>(std::min<long long>(8, length - first - kBlock));
         std::copy(after->values, after->values + more, values + kBlock);
     }
-    const bool grouped = m_path != fgt::SumPath::Portable;
+    const bool grouped = m_level >= cpu::Level::Avx2;
     for (int i = 0; i < count; ++i)
         b.levels[i] = fgt::SmoothedValue(values + i, static_cast<int>(first + i), length, grouped);
-    fgt::BuildImage(b.levels, b.pixels, count, m_dLower, m_dUpper, m_path, 1);
+    fgt::BuildImage(b.levels, b.pixels, count, m_dLower, m_dUpper, 1);
     b.finished = true;
 }
 
@@ -285,7 +285,7 @@ void FGTOnDemand::Remap(double lower, double upper) {
         for (auto& [index, block] : m_rows[j]) {
             if (!block->finished) continue;
             const int count = static_cast<int>(std::min<long long>(kBlock, length - index * kBlock));
-            fgt::BuildImage(block->levels, block->pixels, count, lower, upper, m_path, 1);
+            fgt::BuildImage(block->levels, block->pixels, count, lower, upper, 1);
         }
     }
 }

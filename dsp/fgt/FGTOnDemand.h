@@ -22,6 +22,7 @@
 #include <mutex>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "FGTComputation.h"
 #include "FGTWorkers.h"
 
@@ -128,7 +129,9 @@ private:
     void Fail();
 
     fgt::SignalRef m_signal{};
-    fgt::SumPath m_path = fgt::SumPath::Portable;
+    // The instruction sets the values are computed with, fixed at Bind so
+    // that every value of one FGT comes from the same code.
+    cpu::Level m_level = cpu::Level::Portable;
     int m_nRows = 0;
     long m_nTotal = 0;
     std::vector<double> m_frequency;

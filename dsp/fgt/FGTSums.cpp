@@ -11,8 +11,10 @@
 #define FONAVID_FGT_X86 1
 #endif
 
-// DecibelsOfReduced is always inlined, so its vector arguments never cross
-// a call boundary.
+// DecibelsOfReduced is always inlined and takes and gives its vectors by
+// reference, so no vector crosses a call boundary (a vector passed by value
+// to a function built without AVX would change the calling convention);
+// the fused steps it calls are inlined into their vector callers too.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace fgt {
@@ -200,26 +202,36 @@ FGT_AVX2 inline void FoldPair(__m256d c, __m256d s, const double* later, const d
     b = _mm256_fmadd_pd(s, _mm256_sub_pd(u, v), b);
 }
 
+// a·b + c rounded once, for vectors of either width. Not forced inline:
+// the series below calls it from code compiled for no particular
+// instruction set, and it is inlined once the series is inlined into its
+// vector caller.
+FGT_AVX2 inline __m256d MulAdd(__m256d a, __m256d b, __m256d c) { return _mm256_fmadd_pd(a, b, c); }
+#define FGT_AVX512 __attribute__((target("avx512f,avx512dq,avx2,fma")))
+FGT_AVX512 inline __m512d MulAdd(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_pd(a, b, c); }
+
 // 10·log10(2^e·m) from e and s = (m - 1)/(m + 1), for vectors of either
 // width: ln m = 2·atanh(s) = 2s + 2s·z·series(z), z = s², the series summed
-// to the term s^21 and the leading term kept exact; ln 2 in two parts, so
-// that e·ln 2 keeps its precision (e·ln2High is exact).
+// to the term s^21 by Horner's rule with fused steps and the leading term
+// kept exact; ln 2 in two parts, so that e·ln 2 keeps its precision
+// (e·ln2High is exact).
 template <class V>
-static inline __attribute__((always_inline)) V DecibelsOfReduced(V s, V e) {
+static inline __attribute__((always_inline)) void DecibelsOfReduced(const V& s, const V& e, V& decibels) {
     const V z = s * s;
-    V series = z * (1.0 / 21.0) + 1.0 / 19.0;
-    series = series * z + 1.0 / 17.0;
-    series = series * z + 1.0 / 15.0;
-    series = series * z + 1.0 / 13.0;
-    series = series * z + 1.0 / 11.0;
-    series = series * z + 1.0 / 9.0;
-    series = series * z + 1.0 / 7.0;
-    series = series * z + 1.0 / 5.0;
-    series = series * z + 1.0 / 3.0;
+    V series = MulAdd(z, (V{} + 1.0 / 21.0), (V{} + 1.0 / 19.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 17.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 15.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 13.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 11.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 9.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 7.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 5.0));
+    series = MulAdd(series, z, (V{} + 1.0 / 3.0));
     const V twoS = s + s;
-    const V lnM = (twoS * z) * series + twoS;
-    const V lnP = e * 6.93147180369123816490e-01 + (e * 1.90821492927058770002e-10 + lnM);
-    return lnP * 4.34294481903251827651;  // 10 / ln 10
+    const V lnM = MulAdd(twoS * z, series, twoS);
+    const V lnP =
+        MulAdd(e, (V{} + 6.93147180369123816490e-01), MulAdd(e, (V{} + 1.90821492927058770002e-10), lnM));
+    decibels = lnP * 4.34294481903251827651;  // 10 / ln 10
 }
 
 // 10·log10(p) for four values. Positive normal values go through
@@ -249,7 +261,10 @@ FGT_AVX2 inline __m256d Decibels4(__m256d p) {
     m = _mm256_blendv_pd(m, _mm256_mul_pd(m, _mm256_set1_pd(0.5)), above);
     e = _mm256_add_pd(e, _mm256_and_pd(above, _mm256_set1_pd(1.0)));
     const __m256d one = _mm256_set1_pd(1.0);
-    return DecibelsOfReduced(_mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one)), e);
+    const __m256d s = _mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one));
+    __m256d decibels;
+    DecibelsOfReduced(s, e, decibels);
+    return decibels;
 }
 
 // The samples nearest to `count` times, the same operations as
@@ -262,8 +277,7 @@ FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times
     // From 2^63 on the scalar conversion to long long fails to its lowest
     // value, which then counts as before the signal.
     const __m256d beyond = _mm256_set1_pd(9223372036854775808.0);
-    // A short last group goes through the same vector operations (here a
-    // scalar form inlined into this function could be contracted).
+    // A short last group goes through the same vector operations.
     alignas(32) double lastTimes[4] = {};
     alignas(16) int lastSamples[4];
     const int whole = count / 4 * 4;
@@ -273,10 +287,9 @@ FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times
             for (int i = 0; k + i < count; ++i) lastTimes[i] = times[k + i];
             group = lastTimes;
         }
+        // The product is rounded before the addition, as in the scalar form
+        // (the library is built without contraction).
         __m256d v = _mm256_mul_pd(_mm256_loadu_pd(group), rate);
-        // Kept apart from the addition: a fused multiply-add would round
-        // differently from the scalar form.
-        __asm__("" : "+x"(v));
         v = _mm256_round_pd(_mm256_add_pd(v, half), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
         v = _mm256_andnot_pd(_mm256_cmp_pd(v, beyond, _CMP_GE_OQ), v);
         // NaN and negative values become 0 (max returns its second operand
@@ -357,8 +370,6 @@ FGT_AVX2 void DecibelsInPlace(double* power, int count) {
     for (; k < count; ++k) power[k] = 10.0 * std::log10(power[k]);
 }
 
-#define FGT_AVX512 __attribute__((target("avx512f,avx512dq,avx2,fma")))
-
 // 10·log10(p) for eight values with AVX-512: the exponent, and the mantissa
 // m in [0.75, 1.5), come from one instruction each; 1/(m + 1) from the
 // processor's 14-bit reciprocal and two Newton steps (2^-56); ln m =
@@ -384,7 +395,10 @@ FGT_AVX512 inline __m512d Decibels8(__m512d p) {
     __m512d r = _mm512_mask_rcp14_pd(d, all, d);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
     r = _mm512_fmadd_pd(r, _mm512_fnmadd_pd(d, r, one), r);
-    return DecibelsOfReduced(_mm512_mul_pd(_mm512_sub_pd(m, one), r), e);
+    const __m512d s = _mm512_mul_pd(_mm512_sub_pd(m, one), r);
+    __m512d decibels;
+    DecibelsOfReduced(s, e, decibels);
+    return decibels;
 }
 
 // DecibelsInPlace eight at a time.

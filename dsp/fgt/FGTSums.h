@@ -1,6 +1,6 @@
 // The inner loops of the FGT, in a portable form and with AVX2/FMA vectors
-// (call those only when Avx2Available() is true), the logarithms also with
-// AVX-512 ones: the two sums of the Gaussian-windowed cosine and sine with
+// (call those only when cpu::UsableLevel() is Avx2 or above), the logarithms
+// also with AVX-512 ones (only at Avx512): the two sums of the Gaussian-windowed cosine and sine with
 // the real parts of the signal for the analysis points of one row, turned
 // into dB; the forward 8-point mean of a row; the grey image of the levels.
 // All forms give the same values to rounding (the image bit for bit).
@@ -107,8 +107,8 @@ void RowValuesAvx2From(const FoldedKernel& kernel, const RealSignal& signal, con
                        double t, int count, double* out, bool wide);
 void RowValuesAvx512From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                          double t, int count, double* out);
-// The same with the logarithms in AVX-512 vectors (call only when
-// Avx512Available() is true).
+// The same with the logarithms in AVX-512 vectors (call only at
+// cpu::Level::Avx512).
 void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                      double* out);
 
@@ -135,8 +135,8 @@ void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const
 
 // 10·log10 of four values at once, to a few units in the last place.
 void DecibelsAvx2(const double* power, double* out, int count);
-// The same eight at a time with AVX-512 (call only when Avx512Available() is
-// true), as RowValuesAvx512 and RowLevelsAvx512 take them.
+// The same eight at a time with AVX-512 (call only at cpu::Level::Avx512), as
+// RowValuesAvx512 and RowLevelsAvx512 take them.
 void DecibelsAvx512(const double* power, double* out, int count);
 
 // The forward 8-point mean of a row in place (see SmoothRow).

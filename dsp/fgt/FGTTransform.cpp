@@ -61,7 +61,9 @@ bool FGTTransform::Calculate(const CKWave* wave, double P, double lower, double 
     m_pLevel.reset(new (std::nothrow) double[static_cast<size_t>(m_nTotal)]);
     m_pPixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(m_nTotal)]);
     if (!m_pLevel || !m_pPixels) {
+        // The memory went between the check and the allocation.
         Reset();
+        platform::ShowMessage(fgt::MemoryRefusalText(required, fgt::AvailableBytes()));
         return false;
     }
     // Every row is computed alone, so slices of rows give the same values as
@@ -75,10 +77,12 @@ bool FGTTransform::Calculate(const CKWave* wave, double P, double lower, double 
         for (int j = row; j < end; ++j) length += m_pRowLength[j];
         // The pixels are mapped as the rows are computed.
         const fgt::RowImage image{m_pPixels.get() + offset, lower, upper};
-        if (end > row && !fgt::ComputeLevels(signal, end - row, m_pFrequency.get() + row,
-                                             m_pSigmaT.get() + row, m_pRowLength.get() + row,
-                                             m_pLevel.get() + offset, fgt::BestSumPath(), kThreads, &image)) {
+        if (end > row &&
+            !fgt::ComputeLevels(signal, end - row, m_pFrequency.get() + row, m_pSigmaT.get() + row,
+                                m_pRowLength.get() + row, m_pLevel.get() + offset, kThreads, &image)) {
+            // The signal was checked above: only its work arrays can fail.
             Reset();
+            platform::ShowMessage(fgt::MemoryRefusalText(required, fgt::AvailableBytes()));
             return false;
         }
         offset += length;

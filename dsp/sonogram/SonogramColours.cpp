@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "CpuFeatures.h"
 #include "GreyPixel.h"
-#include "SonogramKernels.h"
 
 // The vector helpers are always inlined: their vector arguments never cross
 // a call boundary.
@@ -75,7 +75,7 @@ typedef void (*GreyBlockFunction)(const double*, int, double, double, int*);
 
 GreyBlockFunction GreyBlockFor(bool vector) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (vector && VectorKernelAvailable()) return GreyBlockAvx2;
+    if (vector) return GreyBlockAvx2;
 #else
     (void)vector;
 #endif
@@ -119,7 +119,8 @@ static inline __attribute__((always_inline)) void AmplitudeQuad(const double* le
 template <bool inverted>
 static inline __attribute__((always_inline)) void AmplitudeQuads(const double* levels, long columnStride,
                                                                  int columns, int rows, double upper,
-                                                                 double lower, uint32_t* pixels, long stride) {
+                                                                 double lower, uint32_t* pixels,
+                                                                 long stride) {
     const double span = upper - lower;
     for (int c0 = 0; c0 < columns; c0 += kTileColumns) {
         const int end = std::min(columns, c0 + kTileColumns);
@@ -141,8 +142,8 @@ typedef void (*AmplitudeQuadsFunction)(const double*, long, int, int, double, do
 #if defined(__x86_64__) || defined(__i386__)
 template <bool inverted>
 __attribute__((target("avx2"))) void AmplitudeQuadsAvx2(const double* levels, long columnStride, int columns,
-                                                        int rows, double upper, double lower, uint32_t* pixels,
-                                                        long stride) {
+                                                        int rows, double upper, double lower,
+                                                        uint32_t* pixels, long stride) {
     AmplitudeQuads<inverted>(levels, columnStride, columns, rows, upper, lower, pixels, stride);
 }
 #endif
@@ -155,7 +156,7 @@ void AmplitudeQuadsPortable(const double* levels, long columnStride, int columns
 
 AmplitudeQuadsFunction AmplitudeQuadsFor(bool vector, bool inverted) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (vector && VectorKernelAvailable()) return inverted ? AmplitudeQuadsAvx2<true> : AmplitudeQuadsAvx2<false>;
+    if (vector) return inverted ? AmplitudeQuadsAvx2<true> : AmplitudeQuadsAvx2<false>;
 #else
     (void)vector;
 #endif
@@ -187,9 +188,10 @@ bool ModeHasColouring(SonogramMode mode) {
 
 uint32_t BlankColour(SonogramMode mode) { return mode == (kModeAmplitude | kModeInverted) ? kBlack : kWhite; }
 
-void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
-                       int columns, double upper, double lower, uint32_t* pixels, int rowStride) {
+void ColourColumns(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, int columns,
+                   double upper, double lower, uint32_t* pixels, int rowStride) {
     if (rows <= 0 || columns <= 0 || !ModeHasColouring(mode)) return;
+    const bool vector = cpu::UsableLevel() >= cpu::Level::Avx2;
     const GreyBlockFunction greyBlock = GreyBlockFor(vector);
     const long stride = rowStride;
     const long columnStride = rows;
@@ -199,7 +201,8 @@ void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, con
         const bool inverted = mode != kModeAmplitude;
         const int columns4 = columns / 4 * 4;
         const int rows4 = rows / 4 * 4;
-        AmplitudeQuadsFor(vector, inverted)(levels, columnStride, columns4, rows4, upper, lower, pixels, stride);
+        AmplitudeQuadsFor(vector, inverted)(levels, columnStride, columns4, rows4, upper, lower, pixels,
+                                            stride);
         const double span = upper - lower;
         auto pixelAt = [&](int c, int k) {
             const int grey = GreyOf(levels[c * columnStride + k], upper, lower, span);
@@ -232,19 +235,9 @@ void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, con
     }
 }
 
-void ColourColumnWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
-                      double upper, double lower, uint32_t* pixels, int rowStride) {
-    ColourColumnsWith(vector, mode, levels, phaseSteps, rows, 1, upper, lower, pixels, rowStride);
-}
-
 void ColourColumn(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, double upper,
                   double lower, uint32_t* pixels, int rowStride) {
-    ColourColumnsWith(true, mode, levels, phaseSteps, rows, 1, upper, lower, pixels, rowStride);
-}
-
-void ColourColumns(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, int columns,
-                   double upper, double lower, uint32_t* pixels, int rowStride) {
-    ColourColumnsWith(true, mode, levels, phaseSteps, rows, columns, upper, lower, pixels, rowStride);
+    ColourColumns(mode, levels, phaseSteps, rows, 1, upper, lower, pixels, rowStride);
 }
 
 void BlankColumn(SonogramMode mode, int rows, uint32_t* pixels, int rowStride) {

@@ -47,18 +47,12 @@ uint32_t BlankColour(SonogramMode mode);
 void ColourColumn(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, double upper,
                   double lower, uint32_t* pixels, int rowStride);
 
-// The same with a given instruction set for the greys: `vector` asks for
-// AVX2 (ignored where the processor lacks it). Both give the same pixels.
-void ColourColumnWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
-                      double upper, double lower, uint32_t* pixels, int rowStride);
-
 // Colours `columns` neighbouring columns at once: column c's levels and
 // phase steps start at c·rows, its pixels at pixels + c. The same pixels as
-// ColourColumn on each, written a row of the run at a time.
+// ColourColumn on each, written a row of the run at a time. The greys take
+// AVX2 where cpu::UsableLevel() allows it; every level gives the same pixels.
 void ColourColumns(SonogramMode mode, const double* levels, const double* phaseSteps, int rows, int columns,
                    double upper, double lower, uint32_t* pixels, int rowStride);
-void ColourColumnsWith(bool vector, SonogramMode mode, const double* levels, const double* phaseSteps, int rows,
-                       int columns, double upper, double lower, uint32_t* pixels, int rowStride);
 
 // Fills one column with the blank colour of the mode.
 void BlankColumn(SonogramMode mode, int rows, uint32_t* pixels, int rowStride);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CpuFeatures.h"
 #include "KFFT.h"
 #include "SonogramKernels.h"
 
@@ -129,22 +130,15 @@ void BuildFramePortable(const KCOMPLEX_KFLOAT* firstSample, long p, const double
 
 }  // namespace
 
-void BuildZeroPhaseFrameWith(bool vector, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window,
-                             int n, KCOMPLEX_DOUBLE* frame) {
+void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
+                         KCOMPLEX_DOUBLE* frame) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (vector && VectorKernelAvailable()) {
+    if (cpu::UsableLevel() >= cpu::Level::Avx2) {
         BuildFrameAvx2(firstSample, p, window, n, frame);
         return;
     }
-#else
-    (void)vector;
 #endif
     BuildFramePortable(firstSample, p, window, n, frame);
-}
-
-void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
-                         KCOMPLEX_DOUBLE* frame) {
-    BuildZeroPhaseFrameWith(true, firstSample, p, window, n, frame);
 }
 
 void ColumnLevelsAndPhaseStepsScalar(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel,

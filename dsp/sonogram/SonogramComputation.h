@@ -41,14 +41,11 @@ double ComputeRefLevel(const double* window, int n, bool signalIsComplex);
 
 // The zero-phase frame of N points centred on sample p: frame[i] =
 // w[i] y[p + i] for i < N/2 and frame[i] = w[N - i] y[p + i - N] above.
-// Reads samples p - N/2 .. p + N/2 - 1 of `firstSample`.
+// Reads samples p - N/2 .. p + N/2 - 1 of `firstSample`. Runs AVX2 code
+// where cpu::UsableLevel() allows it; every level gives the same frame, bit
+// for bit.
 void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
                          KCOMPLEX_DOUBLE* frame);
-
-// The same with a given instruction set: `vector` asks for AVX2 (ignored
-// where the processor lacks it). Both give the same frame, bit for bit.
-void BuildZeroPhaseFrameWith(bool vector, const KCOMPLEX_KFLOAT* firstSample, long p, const double* window,
-                             int n, KCOMPLEX_DOUBLE* frame);
 
 // From the first `rows` points of the transformed frame X, the rows levels 10 log10|X[k]|^2 - refLevel and
 // the phase steps across frequency arg(X[k+1] conj(X[k-1])) (one-sided at both ends).

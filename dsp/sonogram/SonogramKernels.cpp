@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "CpuFeatures.h"
+
 // The vector helpers below are always inlined, so the 32-byte vector
 // arguments never cross a call boundary.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -287,34 +289,15 @@ void KernelPortable(const KCOMPLEX_DOUBLE* X, int rows, double refLevel, double*
 
 }  // namespace
 
-bool VectorKernelAvailable() {
+void FastLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,
+                             double* phaseSteps) {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-#else
-    return false;
-#endif
-}
-
-void FastLevelsAndPhaseStepsWith(bool vector, const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel,
-                                 double* levels, double* phaseSteps) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (vector && VectorKernelAvailable()) {
+    if (cpu::UsableLevel() >= cpu::Level::Avx2) {
         KernelAvx2(spectrum, rows, refLevel, levels, phaseSteps);
         return;
     }
-#else
-    (void)vector;
 #endif
     KernelPortable(spectrum, rows, refLevel, levels, phaseSteps);
-}
-
-void FastLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,
-                             double* phaseSteps) {
-    FastLevelsAndPhaseStepsWith(true, spectrum, rows, refLevel, levels, phaseSteps);
 }
 
 }  // namespace sonogram

@@ -5,9 +5,9 @@
 // results). Zero, subnormal and non-finite inputs take the C library's path,
 // so the special values are the same as there.
 //
-// The AVX2 version is chosen at run time when the processor has it; the
-// portable version runs the same operations on two-lane SSE2 registers, so
-// both give identical results.
+// The AVX2 version runs where cpu::UsableLevel() allows it; the portable
+// version runs the same operations on two-lane SSE2 registers, so both give
+// identical results.
 #pragma once
 
 #include "KComplex.h"
@@ -18,13 +18,5 @@ namespace sonogram {
 // arg(X[hi] conj(X[lo])) with hi = min(k + 1, rows - 1), lo = max(k - 1, 0).
 void FastLevelsAndPhaseSteps(const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel, double* levels,
                              double* phaseSteps);
-
-// The kernel with a given instruction set: `vector` asks for AVX2 (ignored
-// where the processor lacks it).
-void FastLevelsAndPhaseStepsWith(bool vector, const KCOMPLEX_DOUBLE* spectrum, int rows, double refLevel,
-                                 double* levels, double* phaseSteps);
-
-// True when the processor runs the AVX2 version.
-bool VectorKernelAvailable();
 
 }  // namespace sonogram
