@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian 12, as root or with sudo), builds the
-# viewer and starts it. Usage: ./run.sh [build-dir]
-# Then open one of the samples with File, Open (Ctrl+O): samples/vowel.wav,
-# samples/chirp.wav or samples/stereo.wav.
+# Installs what building and running need and is missing (Debian 12, as root
+# or with sudo), builds the viewer and starts it. Usage:
+#   ./run.sh [build-dir] [file.wav...]
+# The build folder may be absolute or relative to the current folder (default:
+# build beside this script); files named after it open at start, for example
+#   ./run.sh build samples/vowel.wav
 set -euo pipefail
-cd "$(dirname "$0")"
+here="$(cd "$(dirname "$0")" && pwd)"
 
-tools/install-deps.sh
-
-build="${1:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j "$(nproc)" --target fonavid
+# Checked first: without a display there is nothing to build for.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: start ./$build/fonavid from a graphical session." >&2
+    echo "No display found: run ./run.sh from a graphical session." >&2
     exit 1
 fi
-exec "./$build/fonavid"
+
+build="${1:-$here/build}"
+shift || true
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
+
+"$here/tools/install-deps.sh" run
+# The tests stay out: running needs no GoogleTest.
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+cmake --build "$build" -j "$(nproc)" --target fonavid
+exec "$build/fonavid" "$@"

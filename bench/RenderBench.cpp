@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "OutputFile.h"
 #include "Profile.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
@@ -62,7 +63,7 @@ void BM_Render60s(benchmark::State& state) {
                 break;
             }
         }
-        if (!Renderer::WritePng(picture, options.output, options.compression)) {
+        if (!OutputFile::WritePng(picture, options.output, options.compression)) {
             state.SkipWithError("writing failed");
             break;
         }

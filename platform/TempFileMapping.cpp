@@ -16,6 +16,8 @@
 #include <random>
 #include <vector>
 
+#include "CreatedFileTable.h"
+
 namespace {
 
 // An empty unlocked file younger than this may belong to a process that has
@@ -114,7 +116,9 @@ bool TempFileMapping::CreateFile(const std::string& folder) {
         std::snprintf(name, sizeof name, "%s%X%s", NamePrefix(), static_cast<unsigned>(NextNameNumber()),
                       NameExtension());
         m_path = JoinPath(folder, name);
-        const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // Recorded as it is made, so that a renderer stopped by a signal
+        // removes it (and nothing else).
+        const int fd = CreatedFileTable::CreateExclusive(m_path, O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (errno == EEXIST || errno == EINTR) continue;
             return false;
@@ -167,6 +171,7 @@ void TempFileMapping::CloseAndRemove() {
         struct stat named {};
         if (fstat(m_fd, &mine) == 0 && lstat(m_path.c_str(), &named) == 0 && SameFile(mine, named))
             unlink(m_path.c_str());
+        CreatedFileTable::Forget(m_path);
         close(m_fd);
         m_fd = -1;
     }

@@ -1,11 +1,8 @@
 #include "Renderer.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <cmath>
+#include <new>
 
 #include "ConsoleProgress.h"
 #include "FGTComputation.h"
@@ -228,48 +225,6 @@ bool Renderer::CheckPictureSize(long width, long height) {
         platform::ShowMessage("Не хватает памяти для картинки " + std::to_string(width) + " × " +
                               std::to_string(height) + " точек: нужно " + Fixed(required / 1048576.0, 0) +
                               " МБ, доступно " + Fixed(available / 1048576.0, 0) + " МБ.");
-        return false;
-    }
-    return true;
-}
-
-bool Renderer::CheckOutputFolder(const std::string& path) {
-    const QFileInfo info(QString::fromStdString(path));
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.isDir() || !folder.isWritable()) {
-        platform::ShowMessage("Не удается создать файл " + path + ": папки " +
-                              folder.filePath().toStdString() + " нет или в нее нельзя писать.");
-        return false;
-    }
-    if (info.isDir()) {
-        platform::ShowMessage("Не удается создать файл " + path + ": это папка.");
-        return false;
-    }
-    return true;
-}
-
-bool Renderer::WritePng(const QImage& picture, const std::string& path, int compression) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        platform::ShowMessage("Не удается создать файл " + path + ": " + file.errorString().toStdString());
-        return false;
-    }
-    QImageWriter writer(&file, "png");
-    // The PNG writer takes a ratio of 0..100 and deflates at level
-    // ratio * 9 / 91: the smallest ratio of each level.
-    writer.setCompression((compression * 91 + 8) / 9);
-    // A picture of greys (the amplitude mode) goes out as one byte a pixel:
-    // the same pixels, a third of the data to deflate.
-    const bool grey = picture.allGray();
-    if (!writer.write(grey ? picture.convertToFormat(QImage::Format_Grayscale8) : picture)) {
-        file.cancelWriting();
-        platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " +
-                              writer.errorString().toStdString());
-        return false;
-    }
-    if (!file.commit()) {
-        platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " +
-                              file.errorString().toStdString());
         return false;
     }
     return true;

@@ -34,14 +34,6 @@ public:
     // picture would be too large for a PNG file or for the memory.
     bool Render(const RenderOptions& options, QImage& picture);
 
-    // Writes `picture` as PNG with the zlib level `compression` through a
-    // temporary file beside `path` that replaces it only when complete.
-    // False after a message, with nothing written, on any failure.
-    static bool WritePng(const QImage& picture, const std::string& path, int compression);
-    // True when a file can be made at `path` (its folder exists and is
-    // writable); otherwise false after a message.
-    static bool CheckOutputFolder(const std::string& path);
-
     // What the last Render bound, for the tests.
     const SonogramRenderer::Settings& GetSettings() const { return m_settings; }
     int GetFirstColumn() const { return m_nFirstColumn; }

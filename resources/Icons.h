@@ -1,18 +1,18 @@
-// Icons of the program, painted in code: the 16 x 15 toolbar images (one per
-// toolbar command) and icons 128 (the program) and 129 (a document).
+// Icons of the program, scalable images in the program's resources: the
+// toolbar images (one per toolbar command, 16 x 15 logical pixels, drawn
+// sharp at any scale and seen on light and dark toolbars alike) and icons 128
+// (the program) and 129 (a document).
 #pragma once
 
 #include <QIcon>
-#include <QImage>
 
 namespace res {
 
-// Width and height of a toolbar image.
+// Width and height of a toolbar image, in logical pixels.
 constexpr int kButtonImageWidth = 16;
 constexpr int kButtonImageHeight = 15;
 
-// The toolbar image of command `id`; a null image for a command without one.
-QImage CommandImage(int id);
+// The toolbar icon of command `id`; a null icon for a command without one.
 QIcon CommandIcon(int id);
 
 // Icon 128: the program.

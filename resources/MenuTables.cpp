@@ -75,7 +75,11 @@ std::vector<MenuEntry> MakeDocumentMenu() {
                                                             Item("Опустить", ID_LOWER_LEVEL_LOWER)}),
                                            Separator(), Item("Установить по умолчанию", ID_LEVELS_DEFAULT)}),
              Separator(), Item("&Toolbar", ID_VIEW_TOOLBAR), Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
-        Popup("&Действия", {Item("Рассчитать децимированные сигналы", ID_CALCULATE_DECIMATED)}),
+        Popup("&Действия", {Item("Рассчитать децимированные сигналы", ID_CALCULATE_DECIMATED), Separator(),
+                           Item("Воспроизвести видимое\tSpace", ID_PLAY_VISIBLE),
+                           Item("Воспроизвести до конца файла\tShift+Space", ID_PLAY_TO_END),
+                           Item("Остановить\tEsc", ID_PLAY_STOP),
+                           Item("Остановить и поставить курсор\tEnter", ID_PLAY_STOP_AT_HEAD)}),
         Popup("&Window", {Item("&New Window", ID_WINDOW_NEW), Item("&Cascade", ID_WINDOW_CASCADE),
                           Item("&Tile", ID_WINDOW_TILE_HORZ), Item("&Arrange Icons", ID_WINDOW_ARRANGE),
                           Item("S&plit", ID_WINDOW_SPLIT)}),
@@ -120,6 +124,14 @@ const std::map<int, std::string>& StringTable() {
             {ID_SONOGRAM_AM, "AM сонограмма"},
             {ID_SONOGRAM_FM, "FM сонограмма"},
             {ID_SONOGRAM_INVERTED, "Инвертированная сонограмма"},
+            {ID_PLAY_VISIBLE,
+             "Воспроизвести от курсора до конца видимой части; во время воспроизведения - "
+             "остановить\nВоспроизвести видимое (Space)"},
+            {ID_PLAY_TO_END, "Воспроизвести от курсора до конца файла\nВоспроизвести до конца (Shift+Space)"},
+            {ID_PLAY_STOP, "Остановить воспроизведение\nОстановить (Esc)"},
+            {ID_PLAY_STOP_AT_HEAD,
+             "Остановить воспроизведение и поставить курсор на место звука\nОстановить и поставить курсор "
+             "(Enter)"},
         };
         for (int i = 0; i < kRecentFileCount; ++i) t[ID_FILE_MRU_FILE1 + i] = kRecentFilePrompt;
         return t;
@@ -169,6 +181,11 @@ const std::vector<Accelerator>& AcceleratorTable() {
         {"Shift+F1", ID_CONTEXT_HELP},
         {"F6", ID_NEXT_PANE},
         {"Shift+F6", ID_PREV_PANE},
+        {"Space", ID_PLAY_VISIBLE},
+        {"Shift+Space", ID_PLAY_TO_END},
+        {"Esc", ID_PLAY_STOP},
+        {"Return", ID_PLAY_STOP_AT_HEAD},
+        {"Enter", ID_PLAY_STOP_AT_HEAD},
     };
     return table;
 }
@@ -210,6 +227,10 @@ const std::vector<int>& ToolbarButtons() {
         ID_LEVELS_DEFAULT,
         ID_LOWER_LEVEL_RAISE,
         ID_LOWER_LEVEL_LOWER,
+        0,
+        ID_PLAY_VISIBLE,
+        ID_PLAY_TO_END,
+        ID_PLAY_STOP,
     };
     return buttons;
 }

@@ -46,6 +46,13 @@ constexpr int ID_CURSOR_LAST = 32831;
 constexpr int ID_CURSOR_PAGE_LEFT = 32832;
 constexpr int ID_CURSOR_PAGE_RIGHT = 32833;
 constexpr int ID_CURSOR_TO_VIEW = 32834;
+// Playback: from the cursor to the end of the visible columns (it also
+// stops), to the end of the file, stop, and stop moving the cursor to the
+// play-head.
+constexpr int ID_PLAY_VISIBLE = 32840;
+constexpr int ID_PLAY_TO_END = 32841;
+constexpr int ID_PLAY_STOP = 32842;
+constexpr int ID_PLAY_STOP_AT_HEAD = 32843;
 
 // Standard commands.
 constexpr int ID_FILE_NEW = 57600;

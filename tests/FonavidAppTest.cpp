@@ -1,16 +1,19 @@
 // Start-up and the application's commands: opening through the template and
-// by drops, the recent-file list, the command line that opens nothing, files
+// by drops, the recent-file list, the files named on the command line, files
 // that cannot be read, the desktop registration and the About box.
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include "AboutDlg.h"
+#include "CommandLine.h"
 #include "ResourceIds.h"
 #include "ShellFixture.h"
 
@@ -104,16 +107,101 @@ TEST_F(FonavidAppTest, EmptyRecentListShowsTheGrayedPlaceholder) {
     EXPECT_EQ(placeholders, 1);
 }
 
-TEST_F(FonavidAppTest, CommandLineWithAWavePathOpensNothing) {
-    const std::string path = Wav("argument.wav");
-    std::unique_ptr<CFonavidApp> second = MakeApp();
-    ASSERT_TRUE(second->InitInstance({QStringLiteral("fonavid"), QString::fromStdString(path)}));
-    EXPECT_TRUE(second->GetDocTemplate()->GetDocuments().empty());
-    EXPECT_TRUE(second->GetMainFrame()->GetMdiArea()->subWindowList().isEmpty());
-    EXPECT_TRUE(second->GetMainFrame()->isVisible());
-    EXPECT_TRUE(second->GetMainFrame()->isMaximized());
+// No file named, however the launcher says so: the main window alone, no document.
+TEST_F(FonavidAppTest, CommandLineWithoutFilesMakesNoDocument) {
+    for (const QStringList& line :
+         {QStringList{QStringLiteral("fonavid")}, QStringList{QStringLiteral("fonavid"), QString()},
+          QStringList{QStringLiteral("fonavid"), QStringLiteral("--")}}) {
+        std::unique_ptr<CFonavidApp> second = MakeApp();
+        ASSERT_TRUE(second->InitInstance(line));
+        EXPECT_TRUE(second->GetDocTemplate()->GetDocuments().empty()) << line.join(' ').toStdString();
+        EXPECT_TRUE(second->GetMainFrame()->GetMdiArea()->subWindowList().isEmpty());
+        EXPECT_TRUE(second->GetMainFrame()->isVisible());
+        EXPECT_TRUE(second->GetMainFrame()->isMaximized());
+    }
     EXPECT_TRUE(messages.texts().empty());
 }
+
+// What the desktop's "Open with" hands over: every file opens as File, Open
+// would (a path relative to the current folder too, and one after "--" that
+// looks like an option); the ones that cannot be opened give their own
+// message and no window, and the others still open.
+TEST_F(FonavidAppTest, CommandLineFilesOpenEachAsFileOpenWould) {
+    const std::string first = Wav("first.wav");
+    Wav("-dash.wav");
+    const std::string missing = dir.file("missing.wav");
+    const std::string junk = dir.file("junk.wav");
+    ASSERT_TRUE(testwav::writeFile(junk, {'h', 'e', 'l', 'l', 'o'}));
+    const QString previousFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path())));
+    Wav("relative.wav");
+    std::unique_ptr<CFonavidApp> second = MakeApp();
+    const bool started = second->InitInstance({QStringLiteral("fonavid"), QString::fromStdString(first),
+                                               QString::fromStdString(missing),
+                                               QStringLiteral("relative.wav"), QString::fromStdString(junk),
+                                               QStringLiteral("--"), QStringLiteral("-dash.wav")});
+    QDir::setCurrent(previousFolder);
+    ASSERT_TRUE(started);
+
+    std::vector<std::string> titles;
+    for (const auto& document : second->GetDocTemplate()->GetDocuments())
+        titles.push_back(document->GetTitle());
+    EXPECT_EQ(titles, (std::vector<std::string>{"first.wav", "relative.wav", "-dash.wav"}));
+    EXPECT_EQ(second->GetMainFrame()->GetMdiArea()->subWindowList().size(), 3);
+    EXPECT_TRUE(second->GetMainFrame()->isMaximized());
+    ASSERT_EQ(messages.count(), 2u);
+    EXPECT_EQ(messages.texts()[0],
+              "Cannot open the file " + missing + ".\n\nНе удается открыть файл " + missing + ".");
+    // The recent-file list has the opened files, newest first, as File, Open leaves it.
+    const std::vector<std::string> recent = platform::GetRecentFileList();
+    ASSERT_EQ(recent.size(), 3u);
+    EXPECT_EQ(recent[0], dir.file("-dash.wav"));
+    EXPECT_EQ(recent[1], dir.file("relative.wav"));
+    EXPECT_EQ(recent[2], first);
+}
+
+TEST_F(FonavidAppTest, CommandLineFileNameThatIsNotUtf8OpensByItsBytes) {
+    // Bytes ff fe: no UTF-8 text, so a trip through a QString would name
+    // another file.
+    const std::string path = dir.file("\xff\xfe.wav");
+    const std::string made = Wav("plain.wav");
+    ASSERT_EQ(std::rename(made.c_str(), path.c_str()), 0);
+    std::unique_ptr<CFonavidApp> second = MakeApp();
+    ASSERT_TRUE(second->InitInstance(std::vector<std::string>{"fonavid", path}));
+    EXPECT_EQ(messages.count(), 0u) << (messages.count() ? messages.texts()[0] : "");
+    ASSERT_EQ(second->GetDocTemplate()->GetDocuments().size(), 1u);
+    EXPECT_EQ(second->GetDocTemplate()->GetDocuments().front()->GetPathName(), path);
+}
+
+struct CommandLineCase {
+    std::vector<std::string> arguments;
+    CommandLine::Action action;
+    std::vector<std::string> files;
+};
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineTest, Parses) {
+    const CommandLine line = CommandLine::Parse(GetParam().arguments);
+    EXPECT_EQ(line.action, GetParam().action);
+    if (line.action == CommandLine::Action::Run) {
+        EXPECT_EQ(line.files, GetParam().files);
+    }
+    EXPECT_EQ(line.error.empty(), line.action != CommandLine::Action::Error) << line.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineTest,
+    ::testing::Values(
+        CommandLineCase{{}, CommandLine::Action::Run, {}},
+        CommandLineCase{{"a.wav", "", "/b c.wav", "-"}, CommandLine::Action::Run, {"a.wav", "/b c.wav", "-"}},
+        CommandLineCase{{"--", "--help", "-x.wav"}, CommandLine::Action::Run, {"--help", "-x.wav"}},
+        CommandLineCase{{"a.wav", "--help"}, CommandLine::Action::Help, {}},
+        CommandLineCase{{"-h", "--bogus"}, CommandLine::Action::Help, {}},
+        CommandLineCase{{"--bogus", "--version"}, CommandLine::Action::Version, {}},
+        CommandLineCase{{"--version", "--help"}, CommandLine::Action::Help, {}},
+        CommandLineCase{{"a.wav", "--bogus"}, CommandLine::Action::Error, {}},
+        CommandLineCase{{"--version=2"}, CommandLine::Action::Error, {}}));
 
 TEST_F(FonavidAppTest, MissingFileGivesItsMessageAndNoWindow) {
     const std::string path = dir.file("missing.wav");
@@ -166,6 +254,57 @@ TEST_F(FonavidAppTest, DesktopEntryIsWrittenAtStart) {
                   .entryList(QDir::Files | QDir::Hidden)
                   .size(),
               1);
+}
+
+// An installed program has its own entry in the data folders: start-up then
+// writes no second handler that could outlive the binary that ran.
+TEST_F(FonavidAppTest, InstalledDesktopEntryMakesTheRegistrationUnnecessary) {
+    const QString system = QString::fromStdString(dir.file("system"));
+    ASSERT_TRUE(QDir().mkpath(system + QStringLiteral("/applications")));
+    ASSERT_TRUE(testwav::writeFile(dir.file("system/applications/fonavid.desktop"), {'#'}));
+    const QString written =
+        QString::fromStdString(dir.file("home")) + QStringLiteral("/applications/Fonavid.Document.desktop");
+    CFonavidApp::Environment env;
+    env.dataHome = dir.file("home");
+    env.program = "/opt/fonavid/bin/fonavid";
+    env.dataDirs = {dir.file("home"), dir.file("system")};
+    {
+        CFonavidApp installed(env);
+        ASSERT_TRUE(installed.InitInstance({QStringLiteral("fonavid")}));
+    }
+    EXPECT_FALSE(QFileInfo::exists(written));
+    // Without it the registration is written, into the user's folder.
+    env.dataDirs = {dir.file("home"), dir.file("elsewhere")};
+    {
+        CFonavidApp uninstalled(env);
+        ASSERT_TRUE(uninstalled.InitInstance({QStringLiteral("fonavid")}));
+    }
+    EXPECT_TRUE(QFileInfo::exists(written));
+}
+
+TEST(DesktopEntry, OnlyAnAbsoluteProgramPathIsRegistered) {
+    testwav::TempDir dir;
+    for (const std::string program : {"", "fonavid", "./build/fonavid", "build/fonavid"}) {
+        EXPECT_TRUE(CFonavidApp::RegisterShellFileTypes(dir.path(), program).empty()) << program;
+    }
+    EXPECT_FALSE(QDir(QString::fromStdString(dir.file("applications"))).exists());
+    EXPECT_FALSE(CFonavidApp::RegisterShellFileTypes(dir.path(), "/usr/bin/fonavid").empty());
+}
+
+// Qt's own buttons and dialogs speak Russian beside the Russian interface,
+// whatever the user's locale; removing the translator restores them.
+TEST(QtTranslations, LoadedTheStandardTextsAreRussian) {
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    const auto open = [] { return QCoreApplication::translate("QFileDialog", "Open"); };
+    ASSERT_EQ(cancel(), QStringLiteral("Cancel"));
+    QTranslator* translator = CFonavidApp::LoadQtTranslations();
+    ASSERT_NE(translator, nullptr) << "Qt's Russian translations are not installed";
+    EXPECT_EQ(translator->parent(), QCoreApplication::instance());
+    EXPECT_EQ(cancel(), QStringLiteral("Отмена"));
+    EXPECT_EQ(open(), QStringLiteral("Открыть"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
 
 TEST(DesktopEntry, ProgramPathIsQuotedForExec) {

@@ -165,7 +165,7 @@ TEST_F(MainFrameTest, WithoutDocumentTheDocumentCommandsAreDisabled) {
     EXPECT_TRUE(frame->GetRouter().QueryState(res::ID_FILE_OPEN).enabled);
 }
 
-TEST_F(MainFrameTest, ToolbarHasItsNineteenButtonsAndDocksOnEverySide) {
+TEST_F(MainFrameTest, ToolbarHasItsTwentyTwoButtonsAndDocksOnEverySide) {
     QToolBar* bar = frame->GetToolBar();
     std::vector<int> ids;
     for (QAction* a : bar->actions()) {
@@ -174,7 +174,9 @@ TEST_F(MainFrameTest, ToolbarHasItsNineteenButtonsAndDocksOnEverySide) {
         EXPECT_FALSE(a->icon().isNull());
     }
     EXPECT_EQ(ids, (std::vector<int>{57600, 57601, 57603, 57635, 57634, 57637, 57607, 57664, 57669, 32777,
-                                     32776, 32778, 32779, 32785, 32789, 32790, 32798, 32792, 32793}));
+                                     32776, 32778, 32779, 32785, 32789, 32790, 32798, 32792, 32793,
+                                     // the play commands, with their scalable icons
+                                     32840, 32841, 32842}));
     EXPECT_EQ(bar->allowedAreas(), Qt::AllToolBarAreas);
     EXPECT_TRUE(bar->isMovable());
     EXPECT_EQ(frame->toolBarArea(bar), Qt::TopToolBarArea);

@@ -89,6 +89,9 @@ TEST(RenderOptions, EveryOptionInBothSpellings) {
               RenderOptions::Preset::Articulation);
     // After "--" a name that looks like an option is a file.
     EXPECT_EQ(Parsed({"-o", "b.png", "--", "--odd.wav"}).input, "--odd.wav");
+    // "-" after -o is standard output, not an option.
+    EXPECT_EQ(Parsed({"a.wav", "-o", "-"}).output, "-");
+    EXPECT_EQ(Parsed({"a.wav", "--output", "-"}).output, "-");
 }
 
 TEST(RenderOptions, HelpAndVersionWinOverEverythingElse) {

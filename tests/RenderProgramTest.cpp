@@ -3,15 +3,26 @@
 // of its own that puts the temporary signal files into a folder the test
 // watches. Checks exit codes, standard streams, the written PNG and that a
 // failure writes nothing and leaves no file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <chrono>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,11 +33,30 @@ namespace {
 const char kTooManyChannels[] =
     "Эта программа не работает со стандартными звуковыми файлами, у которых чтсло каналов больше двух.";
 
+// An address space that holds the program, its document and its sonogram,
+// but not the FGT of the long wave at a small P.
+constexpr rlim_t kAddressSpaceForFgt = rlim_t{1} << 30;
+
 struct ChildRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
+
+struct ChildSetup {
+    // Runs in the child between fork and exec: limits and signal dispositions.
+    std::function<void()> inChild;
+    // Standard error (output) goes to this file instead of a pipe.
+    std::string errorFile;
+    std::string outputFile;
+    // Another program to start instead (a shell that passes names Qt cannot).
+    QString program;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 class RenderProgramTest : public ::testing::Test {
 protected:
@@ -39,15 +69,28 @@ protected:
     }
     void TearDown() override { EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << "signal files left behind"; }
 
-    ChildRun Start(const QStringList& arguments) {
-        QProcess process;
+    // Starts the program with the test's profile, in the output folder as
+    // its working directory (so that a file it wrongly makes by a relative
+    // name shows among OutputFiles).
+    void Launch(QProcess& process, const QStringList& arguments, const ChildSetup& setup = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(m_config.path()));
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(FONAVID_RENDER_PROGRAM), arguments);
+        process.setWorkingDirectory(QString::fromStdString(m_out.path()));
+        if (!setup.errorFile.empty()) process.setStandardErrorFile(QString::fromStdString(setup.errorFile));
+        if (!setup.outputFile.empty())
+            process.setStandardOutputFile(QString::fromStdString(setup.outputFile));
+        if (setup.inChild) process.setChildProcessModifier(setup.inChild);
+        process.start(setup.program.isEmpty() ? QStringLiteral(FONAVID_RENDER_PROGRAM) : setup.program,
+                      arguments);
+    }
+
+    ChildRun Start(const QStringList& arguments, const ChildSetup& setup = {}) {
+        QProcess process;
+        Launch(process, arguments, setup);
         ChildRun run;
         if (!process.waitForFinished(120000)) {
             process.kill();
@@ -55,11 +98,35 @@ protected:
             ADD_FAILURE() << "the program did not finish";
             return run;
         }
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << process.readAllStandardError().toStdString();
         run.exitCode = process.exitCode();
         run.out = process.readAllStandardOutput().toStdString();
         run.err = process.readAllStandardError().toStdString();
         return run;
+    }
+
+    // Waits until the running child has written `text` to its standard
+    // error (or to `errorFile` when that is where it goes). The child runs at
+    // the lowest priority, and so do its threads (made later, they inherit
+    // it), so that this test reads the text while the stage it announces is
+    // still running. False when the child ended first or took a minute.
+    static bool WaitForText(QProcess& process, const std::string& text, const std::string& errorFile = {}) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(process.processId()), 19);
+        process.setReadChannel(QProcess::StandardError);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        std::string err;
+        while (err.find(text) == std::string::npos && process.state() == QProcess::Running &&
+               std::chrono::steady_clock::now() < deadline) {
+            if (errorFile.empty()) {
+                process.waitForReadyRead(200);
+                err += process.readAllStandardError().toStdString();
+            } else {
+                process.waitForFinished(50);
+                err = ReadFile(errorFile);
+            }
+        }
+        EXPECT_NE(err.find(text), std::string::npos) << err;
+        return err.find(text) != std::string::npos && process.state() == QProcess::Running;
     }
 
     std::string WriteTone(const std::string& name, double seconds) {
@@ -69,6 +136,27 @@ protected:
                 static_cast<int16_t>(8000 * std::sin(2 * 3.141592653589793 * 440 * i / 8000.0)));
         const std::string path = m_files.file(name);
         EXPECT_TRUE(testwav::writeFile(path, testwav::pcm16(8000, 1, samples)));
+        return path;
+    }
+
+    // White noise at 8000 Hz: pictures that deflate badly.
+    std::string WriteNoise(const std::string& name, double seconds) {
+        std::mt19937 random(5);
+        std::uniform_int_distribution<int> noise(-20000, 20000);
+        std::vector<int16_t> samples(static_cast<size_t>(seconds * 8000));
+        for (int16_t& sample : samples) sample = static_cast<int16_t>(noise(random));
+        const std::string path = m_files.file(name);
+        EXPECT_TRUE(testwav::writeFile(path, testwav::pcm16(8000, 1, samples)));
+        return path;
+    }
+
+    // Eight seconds of a tone at 44100 Hz: long enough that its FGT is still
+    // being computed when a signal comes.
+    static std::string WriteLongWave(const std::string& path) {
+        std::vector<int16_t> samples(44100 * 8);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<int16_t>(8000 * std::sin(2 * 3.141592653589793 * 440 * i / 44100.0));
+        EXPECT_TRUE(testwav::writeFile(path, testwav::pcm16(44100, 1, samples)));
         return path;
     }
 
@@ -174,33 +262,12 @@ TEST_F(RenderProgramTest, FolderThatDoesNotExistIsRefusedBeforeTheWork) {
 }
 
 TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
-    // Long enough that its FGT is still being computed when the signal comes.
-    std::vector<int16_t> samples(44100 * 8);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(8000 * std::sin(2 * 3.141592653589793 * 440 * i / 44100.0));
-    const std::string input = m_files.file("long.wav");
-    ASSERT_TRUE(testwav::writeFile(input, testwav::pcm16(44100, 1, samples)));
+    const std::string input = WriteLongWave(m_files.file("long.wav"));
     for (const char* name : {"SIGTERM", "SIGINT"}) {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(m_config.path()));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(FONAVID_RENDER_PROGRAM),
-                      {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
+        Launch(process, {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
         ASSERT_TRUE(process.waitForStarted());
-        // The progress comes on standard error: wait for that channel, not
-        // for standard output, where nothing comes. The program's threads
-        // (made later, they inherit this) leave the processor to this test
-        // as soon as it wakes, so that it reads the FGT's start in time.
-        process.setReadChannel(QProcess::StandardError);
-        setpriority(PRIO_PROCESS, static_cast<id_t>(process.processId()), 19);
-        std::string err;
-        while (err.find("Рассчитывается FGT") == std::string::npos && process.state() == QProcess::Running) {
-            process.waitForReadyRead(1000);
-            err += process.readAllStandardError().toStdString();
-        }
-        ASSERT_EQ(process.state(), QProcess::Running) << err;
+        ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT"));
         EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
         if (std::string(name) == "SIGTERM") {
             process.terminate();
@@ -212,4 +279,233 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
         EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << name;
         EXPECT_TRUE(OutputFiles().isEmpty()) << name;
     }
+}
+
+// The user's files beside the output, named so that a clean-up that chose
+// files by their names (the output's name and a dot, the signal files'
+// pattern) would take them: the input itself and the log of standard error.
+struct UserFilesAroundTheOutput {
+    const char* input;
+    const char* output;
+};
+
+class RenderInterruptTest : public RenderProgramTest,
+                            public ::testing::WithParamInterface<UserFilesAroundTheOutput> {};
+
+TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
+    const std::string input = WriteLongWave(m_out.file(GetParam().input));
+    const std::string recording = ReadFile(input);
+    const std::string output = m_out.file(GetParam().output);
+    const std::string log = output + ".log";
+    QProcess process;
+    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")}, {{}, log, {}, {}});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT", log));
+    EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    QStringList expected{Q(GetParam().input), QFileInfo(Q(log)).fileName()};
+    expected.sort();
+    EXPECT_EQ(OutputFiles(), expected);
+    EXPECT_TRUE(ReadFile(input) == recording);
+    EXPECT_NE(ReadFile(log).find("Рассчитывается FGT"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(NamesThatMatch, RenderInterruptTest,
+                         ::testing::Values(UserFilesAroundTheOutput{"rec.wav", "rec"},
+                                           UserFilesAroundTheOutput{"song.png.wav", "song.png"},
+                                           UserFilesAroundTheOutput{"KFWrecording.TMP", "r.png"}));
+
+TEST_F(RenderProgramTest, InterruptedWriteRemovesTheHalfWrittenPng) {
+    // A picture that takes seconds to deflate at the hardest level: 2049
+    // rows of noise by 1500 columns.
+    const std::string input = WriteNoise("noise.wav", 3.0);
+    QProcess process;
+    Launch(process,
+           {Q(input), QStringLiteral("-o"), Q(m_out.file("noise.png")), QStringLiteral("--fft=4096"),
+            QStringLiteral("--step=16"), QStringLiteral("--mode=am"), QStringLiteral("--compression=9")});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(WaitForText(process, "Записывается"));
+    // The new file beside the output, being written.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (OutputFiles().isEmpty() && process.state() == QProcess::Running &&
+           std::chrono::steady_clock::now() < deadline)
+        process.waitForFinished(10);
+    ASSERT_EQ(OutputFiles().size(), 1);
+    EXPECT_TRUE(OutputFiles()[0].startsWith(QStringLiteral("noise.png."))) << OutputFiles()[0].toStdString();
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << "the write ended before the signal";
+    EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+}
+
+TEST_F(RenderProgramTest, OutputThatIsNotARegularFileIsRefusedAndKept) {
+    const std::string input = WriteTone("tone.wav", 1.0);
+    const std::string fifo = m_out.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = m_out.file("link-to-pipe");
+    ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+    const std::string folder = m_out.file("folder");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    // A device: as root a node of our own (the system's must not be put at
+    // risk), the system's null device otherwise.
+    const bool root = geteuid() == 0;
+    const std::string device = root ? m_out.file("null") : "/dev/null";
+    if (root) {
+        ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+    const std::pair<std::string, const char*> cases[] = {
+        {fifo, "именованный канал"}, {link, "именованный канал"}, {folder, "папка"}, {device, "устройство"}};
+    for (const auto& [target, kind] : cases) {
+        struct stat before {};
+        ASSERT_EQ(lstat(target.c_str(), &before), 0);
+        const ChildRun run = Start({Q(input), QStringLiteral("-o"), Q(target)});
+        EXPECT_EQ(run.exitCode, 1) << target;
+        EXPECT_EQ(run.err, "Не удается создать файл " + target + ": это " + kind + ".\n");
+        struct stat after {};
+        ASSERT_EQ(lstat(target.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << target;
+        EXPECT_EQ(after.st_mode, before.st_mode) << target;
+    }
+    QStringList expected{QStringLiteral("folder"), QStringLiteral("link-to-pipe"), QStringLiteral("pipe")};
+    if (root) expected.append(QStringLiteral("null"));
+    expected.sort();
+    EXPECT_EQ(QDir(Q(m_out.path())).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              expected);
+}
+
+TEST_F(RenderProgramTest, OutputThatIsTheInputIsRefused) {
+    const std::string input = WriteTone("tone.wav", 1.0);
+    const std::string recording = ReadFile(input);
+    const std::string symbolic = m_out.file("symbolic.wav");
+    ASSERT_EQ(symlink(input.c_str(), symbolic.c_str()), 0);
+    const std::string hard = m_out.file("hard.wav");
+    ASSERT_EQ(link(input.c_str(), hard.c_str()), 0);
+    const std::string folderName = QFileInfo(Q(m_files.path())).fileName().toStdString();
+    const std::string roundabout = m_files.path() + "/../" + folderName + "/./tone.wav";
+    for (const std::string& output : {input, symbolic, hard, roundabout}) {
+        const ChildRun run = Start({Q(input), QStringLiteral("-o"), Q(output)});
+        EXPECT_EQ(run.exitCode, 1) << output;
+        EXPECT_EQ(run.err, "Не удается создать файл " + output + ": это входной файл " + input + ".\n");
+        EXPECT_TRUE(ReadFile(input) == recording) << output;
+    }
+    struct stat named {};
+    ASSERT_EQ(lstat(symbolic.c_str(), &named), 0);
+    EXPECT_TRUE(S_ISLNK(named.st_mode));
+    // The input given through a link is the same file too.
+    ChildRun run = Start({Q(symbolic), QStringLiteral("-o"), Q(input)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(ReadFile(input) == recording);
+    // And so is standard output appended to it.
+    ChildSetup shell;
+    shell.program = QStringLiteral("/bin/sh");
+    run = Start({QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" -o - >> \"$1\""),
+                 QStringLiteral(FONAVID_RENDER_PROGRAM), Q(input)},
+                shell);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Не удается вывести PNG в стандартный вывод: это входной файл " + input + ".\n");
+    EXPECT_TRUE(ReadFile(input) == recording);
+}
+
+TEST_F(RenderProgramTest, DashWritesThePngToStandardOutput) {
+    const std::string input = WriteTone("tone.wav", 2.0);
+    const std::string file = m_files.file("tone.png");
+    ASSERT_EQ(Start({Q(input), QStringLiteral("-o"), Q(file), QStringLiteral("--mode=am")}).exitCode, 0);
+    const ChildRun run =
+        Start({Q(input), QStringLiteral("-o"), QStringLiteral("-"), QStringLiteral("--mode=am")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Progress and notes stay on standard error, out of the picture's way.
+    EXPECT_NE(run.err.find("Рассчитывается сонограмма: 100%"), std::string::npos) << run.err;
+    const QImage streamed = QImage::fromData(QByteArray::fromStdString(run.out), "PNG");
+    ASSERT_FALSE(streamed.isNull());
+    EXPECT_EQ(streamed, QImage(Q(file)));
+    EXPECT_TRUE(run.out == ReadFile(file)) << "the same bytes as the file";
+    EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+    // Not on a terminal, where the picture would be noise.
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    ChildSetup onTerminal;
+    onTerminal.outputFile = ptsname(terminal);
+    const ChildRun refused = Start({Q(input), QStringLiteral("-o"), QStringLiteral("-")}, onTerminal);
+    close(terminal);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "Не удается вывести PNG в стандартный вывод: это терминал.\n");
+}
+
+TEST_F(RenderProgramTest, FileSizeLimitIsAnOrdinaryWriteFailure) {
+    // The limit is set in the child; the signal that exceeding it sends has
+    // the default action there (ending the process) unless the program
+    // itself says otherwise.
+    const auto limit = [](rlim_t bytes) {
+        ChildSetup setup;
+        setup.inChild = [bytes] {
+            const rlimit size{bytes, bytes};
+            setrlimit(RLIMIT_FSIZE, &size);
+            signal(SIGXFSZ, SIG_DFL);
+        };
+        return setup;
+    };
+    const std::string input = WriteTone("tone.wav", 1.0);
+    const std::string output = m_out.file("tone.png");
+    // Too small for the signal files.
+    ChildRun run = Start({Q(input), QStringLiteral("-o"), Q(output)}, limit(4096));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Не удалось нормально создать временный файл."), std::string::npos) << run.err;
+    EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+    // Room for the signal files (under 1 MB), not for the picture: 2049 rows
+    // of noise by 500 columns in colour, stored uncompressed (3 MB).
+    const std::string noise = WriteNoise("noise.wav", 1.0);
+    run = Start({Q(noise), QStringLiteral("-o"), Q(output), QStringLiteral("--fft=4096"),
+                 QStringLiteral("--step=16"), QStringLiteral("--mode=am"), QStringLiteral("--compression=0")},
+                limit(2 << 20));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Не удалось записать PNG-файл " + output + ": "), std::string::npos) << run.err;
+    EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+}
+
+TEST_F(RenderProgramTest, NamesThatAreNotUtf8ReachTheFileSystemAsTheyAre) {
+    // Bytes ff fe are no UTF-8; Qt would turn them into other bytes, so a
+    // shell passes the names to the program.
+    const std::string input = m_files.file("tone\xff\xfe.wav");
+    const std::string output = m_out.file("picture\xff\xfe.png");
+    ASSERT_TRUE(testwav::writeFile(input, testwav::pcm16(8000, 1, std::vector<int16_t>(8000, 1000))));
+    ChildSetup shell;
+    shell.program = QStringLiteral("/bin/sh");
+    const ChildRun run = Start({QStringLiteral("-c"),
+                                QStringLiteral("exec \"$0\" \"$1/tone$(printf '\\377\\376').wav\" "
+                                               "-o \"$2/picture$(printf '\\377\\376').png\""),
+                                QStringLiteral(FONAVID_RENDER_PROGRAM), Q(m_files.path()), Q(m_out.path())},
+                               shell);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("Записывается " + output), std::string::npos) << run.err;
+    const std::string png = ReadFile(output);
+    EXPECT_FALSE(QImage::fromData(QByteArray::fromStdString(png), "PNG").isNull());
+    // Listed by the bytes of the names: Qt would not show this one as it is.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_out.path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"picture\xff\xfe.png"});
+}
+
+TEST_F(RenderProgramTest, FgtUnderTheAddressSpaceLimitThatRefusedTheWholeSignalComputesWhatIsDrawn) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not live under an address-space limit";
+#endif
+    const std::string input = WriteLongWave(m_files.file("long.wav"));
+    ChildSetup setup;
+    setup.inChild = [] {
+        const rlimit space{kAddressSpaceForFgt, kAddressSpaceForFgt};
+        setrlimit(RLIMIT_AS, &space);
+    };
+    const ChildRun run = Start({Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")),
+                                QStringLiteral("--fgt"), QStringLiteral("--fgt-p=0.5")},
+                               setup);
+    // The FGT's memory follows the picture, not the signal: the limit under
+    // which every value of the signal did not fit holds the values drawn.
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("памяти для FGT"), std::string::npos) << run.err;
+    EXPECT_EQ(OutputFiles(), QStringList{QStringLiteral("long.png")}) << run.err;
 }

@@ -33,6 +33,7 @@
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "MessageCapture.h"
+#include "OutputFile.h"
 #include "Profile.h"
 #include "ResourceIds.h"
 #include "WavWriter.h"
@@ -439,7 +440,7 @@ TEST_F(RendererTest, PngKeepsThePixelsAtEveryLevel) {
         std::vector<qint64> sizes;
         for (int level : {0, 1, 9}) {
             const std::string path = m_files.file("level" + std::to_string(level) + ".png");
-            ASSERT_TRUE(Renderer::WritePng(*picture, path, level));
+            ASSERT_TRUE(OutputFile::WritePng(*picture, path, level));
             const QImage loaded(QString::fromStdString(path));
             ASSERT_FALSE(loaded.isNull());
             // Grey pictures are stored one byte a pixel.
@@ -457,12 +458,12 @@ TEST_F(RendererTest, PngKeepsThePixelsAtEveryLevel) {
 TEST_F(RendererTest, PngThatCannotBeWrittenLeavesNothing) {
     const QImage picture = Render(Options(WriteVoice(1.0)));
     const std::string path = m_files.file("no/such/folder/out.png");
-    EXPECT_FALSE(Renderer::CheckOutputFolder(path));
-    EXPECT_FALSE(Renderer::WritePng(picture, path, 1));
+    EXPECT_FALSE(OutputFile::Check(path));
+    EXPECT_FALSE(OutputFile::WritePng(picture, path, 1));
     ASSERT_EQ(m_messages.count(), 2u);
     EXPECT_EQ(m_messages.texts()[0].rfind("Не удается создать файл " + path + ": папки ", 0), 0u);
     EXPECT_EQ(m_messages.texts()[1].rfind("Не удается создать файл " + path, 0), 0u);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
-    EXPECT_FALSE(Renderer::CheckOutputFolder(m_files.path()));
-    EXPECT_TRUE(Renderer::CheckOutputFolder(m_files.file("out.png")));
+    EXPECT_FALSE(OutputFile::Check(m_files.path()));
+    EXPECT_TRUE(OutputFile::Check(m_files.file("out.png")));
 }

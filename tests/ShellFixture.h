@@ -70,6 +70,8 @@ protected:
     std::unique_ptr<CFonavidApp> MakeApp() {
         CFonavidApp::Environment env;
         env.dataHome = dir.file("data");
+        // No installed entry of the program on this system changes what start-up does.
+        env.dataDirs = {dir.file("data")};
         env.program = "/opt/fonavid/bin/fonavid";
         env.askOpenFileName = [this] { return openAnswer; };
         return std::make_unique<CFonavidApp>(env);

@@ -4,17 +4,23 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTranslator>
+#include <algorithm>
 #include <QUrl>
 
 #include "AboutDlg.h"
 #include "ChildFrame.h"
+#include "CommandLine.h"
 #include "DocTemplate.h"
 #include "FonavidDoc.h"
 #include "LocalFileNames.h"
@@ -39,6 +45,12 @@ CFonavidApp::~CFonavidApp() {
 }
 
 bool CFonavidApp::InitInstance(const QStringList& arguments) {
+    std::vector<std::string> words;
+    for (const QString& argument : arguments) words.push_back(argument.toStdString());
+    return InitInstance(words);
+}
+
+bool CFonavidApp::InitInstance(const std::vector<std::string>& arguments) {
     // From here on a kill or a lost session ends the program the way File,
     // Exit does, and a write past the file-size limit is a failed write.
     m_pQuitSignals = std::make_unique<platform::QuitSignals>();
@@ -69,13 +81,18 @@ bool CFonavidApp::InitInstance(const QStringList& arguments) {
     connect(m_pTemplate.get(), &platform::DocTemplate::documentClosed, frame,
             [frame] { frame->OnActiveWindowChanged(); });
 
-    const std::string program =
-        m_env.program.empty() ? QCoreApplication::applicationFilePath().toStdString() : m_env.program;
-    RegisterShellFileTypes(m_env.dataHome, program);
-
-    // The command line is read and then set aside: start-up opens no file
-    // and makes no empty document, whatever it names.
-    (void)arguments;
+    // An installed program is registered by its own desktop entry; a second
+    // one written here would outlive a build tree that ran once.
+    std::vector<std::string> dataDirs = m_env.dataDirs;
+    if (dataDirs.empty()) {
+        for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+            dataDirs.push_back(folder.toStdString());
+    }
+    if (!HasInstalledDesktopEntry(dataDirs)) {
+        const std::string program =
+            m_env.program.empty() ? QCoreApplication::applicationFilePath().toStdString() : m_env.program;
+        RegisterShellFileTypes(m_env.dataHome, program);
+    }
 
     // Maximized whatever the start state; the geometry of the whole work
     // area is set as well, so the window fills the screen even where no
@@ -84,7 +101,25 @@ bool CFonavidApp::InitInstance(const QStringList& arguments) {
         m_pMainFrame->setGeometry(screen->availableGeometry());
     m_pMainFrame->showMaximized();
     m_pMainFrame->update();
+
+    // The desktop hands over the files it asks us to open; each opens as
+    // File, Open would, over the shown main window, so that a file that
+    // cannot be opened gives its message there. No file: no document.
+    const std::vector<std::string> words(arguments.begin() + std::min<size_t>(1, arguments.size()), arguments.end());
+    for (const std::string& path : CommandLine::Parse(words).files) OpenDocumentFile(path);
     return true;
+}
+
+QTranslator* CFonavidApp::LoadQtTranslations() {
+    // Always Russian, whatever the user's locale: the interface around Qt's
+    // dialogs is Russian. Our own texts do not pass through translation, so
+    // the English ones the interface keeps stay as they are.
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator.release();
 }
 
 platform::Document* CFonavidApp::OpenDocumentFile(const std::string& path) {
@@ -205,7 +240,19 @@ std::string CFonavidApp::DesktopEntryText(const std::string& program) {
            "X-Fonavid-Extension=.wav\n";
 }
 
+bool CFonavidApp::HasInstalledDesktopEntry(const std::vector<std::string>& dataDirs) {
+    for (const std::string& folder : dataDirs) {
+        if (QFileInfo::exists(QString::fromStdString(folder) + QStringLiteral("/applications/") +
+                              QString::fromLatin1(kInstalledEntryName)))
+            return true;
+    }
+    return false;
+}
+
 std::string CFonavidApp::RegisterShellFileTypes(const std::string& dataHome, const std::string& program) {
+    // The entry names the running program by where it is, never by a path
+    // that depends on the folder it was started from.
+    if (program.empty() || !QFileInfo(QString::fromStdString(program)).isAbsolute()) return std::string();
     QString home = QString::fromStdString(dataHome);
     if (home.isEmpty()) home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (home.isEmpty()) return std::string();

@@ -12,6 +12,7 @@
 #include "LocalFileNames.h"
 #include "Messages.h"
 #include "PcmFrameLoader.h"
+#include "PlaybackController.h"
 #include "Profile.h"
 
 namespace {
@@ -55,6 +56,8 @@ CFonavidDoc::CFonavidDoc() {
 }
 
 CFonavidDoc::~CFonavidDoc() {
+    // A playback of this document reads the film: it ends before the film does.
+    if (CPlaybackController* playback = CPlaybackController::Existing()) playback->ForgetDocument(this);
     // The file closes before the film removes its temporary files.
     m_reader.CloseWaveFile();
 }
@@ -176,4 +179,10 @@ void CFonavidDoc::SetTimeFrequencyCursor(double time, double frequency) {
     if (m_dCursorFrequency > nyquist) m_dCursorFrequency = nyquist;
     if (!(m_dCursorFrequency >= 0.0)) m_dCursorFrequency = 0.0;
     UpdateAllViews(nullptr, kHintCursorMoved, nullptr);
+}
+
+void CFonavidDoc::SetPlayhead(long sample) {
+    if (sample == m_nPlayheadSample) return;
+    m_nPlayheadSample = sample;
+    UpdateAllViews(nullptr, kHintPlayheadMoved, nullptr);
 }

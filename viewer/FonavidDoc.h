@@ -25,6 +25,8 @@ class CFonavidDoc : public platform::Document {
 public:
     // The hint UpdateAllViews carries when the cursor moved.
     static constexpr long kHintCursorMoved = 1;
+    // The hint UpdateAllViews carries when the play-head moved, appeared or went.
+    static constexpr long kHintPlayheadMoved = 2;
 
     CFonavidDoc();
     // Closes the file, then removes every temporary file of the film.
@@ -43,6 +45,11 @@ public:
     // last sample and 0 .. half the sample rate, and tells every view.
     void SetTimeFrequencyCursor(double time, double frequency);
     TimeFrequencyCursor GetTimeFrequencyCursor() const { return {m_dCursorTime, m_dCursorFrequency}; }
+
+    // The play-head of a playback: the layer-0 sample the sound has reached,
+    // -1 while nothing plays. Setting it tells every view with hint 2.
+    void SetPlayhead(long sample);
+    long GetPlayheadSample() const { return m_nPlayheadSample; }
 
     CKMultiWaveFilm* GetFilm() { return &m_film; }
     const CKMultiWaveFilm* GetFilm() const { return &m_film; }
@@ -69,5 +76,6 @@ private:
     double m_dCursorTime = 1.0;
     double m_dCursorFrequency = 1000.0;
     ProgressReporter* m_pLoadProgress = nullptr;
+    long m_nPlayheadSample = -1;
     CKWaveFileRead m_reader;
 };

@@ -18,6 +18,7 @@
 #include "DocTemplate.h"
 #include "Icons.h"
 #include "MainWindow.h"
+#include "PlaybackIcons.h"
 #include "ResourceIds.h"
 #include "View.h"
 
@@ -65,7 +66,8 @@ void CMainFrame::CreateToolBar() {
             continue;
         }
         QAction* action = m_actions->Action(id);
-        action->setIcon(res::CommandIcon(id));
+        const QIcon icon = res::CommandIcon(id);
+        action->setIcon(icon.isNull() ? res::PlaybackIcon(id) : icon);
         m_toolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);

@@ -13,9 +13,8 @@
 
 // DecibelsOfReduced is always inlined and takes and gives its vectors by
 // reference, so no vector crosses a call boundary (a vector passed by value
-// to a function built without AVX would change the calling convention);
-// the fused steps it calls are inlined into their vector callers too.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// to a function built without AVX would change the calling convention); so do
+// its fused steps (MulAdd).
 
 namespace fgt {
 
@@ -206,9 +205,13 @@ FGT_AVX2 inline void FoldPair(__m256d c, __m256d s, const double* later, const d
 // the series below calls it from code compiled for no particular
 // instruction set, and it is inlined once the series is inlined into its
 // vector caller.
-FGT_AVX2 inline __m256d MulAdd(__m256d a, __m256d b, __m256d c) { return _mm256_fmadd_pd(a, b, c); }
+FGT_AVX2 inline void MulAdd(const __m256d& a, const __m256d& b, const __m256d& c, __m256d& r) {
+    r = _mm256_fmadd_pd(a, b, c);
+}
 #define FGT_AVX512 __attribute__((target("avx512f,avx512dq,avx2,fma")))
-FGT_AVX512 inline __m512d MulAdd(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_pd(a, b, c); }
+FGT_AVX512 inline void MulAdd(const __m512d& a, const __m512d& b, const __m512d& c, __m512d& r) {
+    r = _mm512_fmadd_pd(a, b, c);
+}
 
 // 10·log10(2^e·m) from e and s = (m - 1)/(m + 1), for vectors of either
 // width: ln m = 2·atanh(s) = 2s + 2s·z·series(z), z = s², the series summed
@@ -218,19 +221,23 @@ FGT_AVX512 inline __m512d MulAdd(__m512d a, __m512d b, __m512d c) { return _mm51
 template <class V>
 static inline __attribute__((always_inline)) void DecibelsOfReduced(const V& s, const V& e, V& decibels) {
     const V z = s * s;
-    V series = MulAdd(z, (V{} + 1.0 / 21.0), (V{} + 1.0 / 19.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 17.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 15.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 13.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 11.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 9.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 7.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 5.0));
-    series = MulAdd(series, z, (V{} + 1.0 / 3.0));
+    V series;
+    MulAdd(z, V{} + 1.0 / 21.0, V{} + 1.0 / 19.0, series);
+    MulAdd(series, z, V{} + 1.0 / 17.0, series);
+    MulAdd(series, z, V{} + 1.0 / 15.0, series);
+    MulAdd(series, z, V{} + 1.0 / 13.0, series);
+    MulAdd(series, z, V{} + 1.0 / 11.0, series);
+    MulAdd(series, z, V{} + 1.0 / 9.0, series);
+    MulAdd(series, z, V{} + 1.0 / 7.0, series);
+    MulAdd(series, z, V{} + 1.0 / 5.0, series);
+    MulAdd(series, z, V{} + 1.0 / 3.0, series);
     const V twoS = s + s;
-    const V lnM = MulAdd(twoS * z, series, twoS);
-    const V lnP =
-        MulAdd(e, (V{} + 6.93147180369123816490e-01), MulAdd(e, (V{} + 1.90821492927058770002e-10), lnM));
+    V lnM;
+    MulAdd(twoS * z, series, twoS, lnM);
+    V low;
+    MulAdd(e, V{} + 1.90821492927058770002e-10, lnM, low);
+    V lnP;
+    MulAdd(e, V{} + 6.93147180369123816490e-01, low, lnP);
     decibels = lnP * 4.34294481903251827651;  // 10 / ln 10
 }
 

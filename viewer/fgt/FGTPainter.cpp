@@ -39,9 +39,7 @@ int FGTPainter::PaintRows(QPainter& painter, int width, int height, double curso
 }
 
 void FGTPainter::PaintCentreLine(QPainter& painter, int width) {
-    const int mid = width / 2;
-    painter.save();
-    painter.setPen(QPen(CentreLineColour(), 0, Qt::SolidLine));
-    painter.drawLine(QPoint(mid, 0), QPoint(mid, 1000));
-    painter.restore();
+    // A column one logical pixel wide, like the rows' pixels beside it, at
+    // any device pixel ratio (a cosmetic pen would thin it to one device pixel).
+    painter.fillRect(QRect(width / 2, 0, 1, 1001), CentreLineColour());
 }

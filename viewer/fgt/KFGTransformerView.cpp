@@ -5,6 +5,7 @@
 #include "KWave.h"
 #include "LevelSteps.h"
 #include "Messages.h"
+#include "PlaybackController.h"
 #include "ResourceIds.h"
 
 namespace {
@@ -81,6 +82,7 @@ void CKFGTransformerView::BuildFGTImage() {
 }
 
 bool CKFGTransformerView::OnCommand(int id) {
+    if (CPlaybackController::Instance().OnCommand(id, m_pDoc, GetVisibleEndTime())) return true;
     switch (id) {
         case res::ID_FGT_CALCULATE:
             OnFGTCalculate();
@@ -101,6 +103,7 @@ bool CKFGTransformerView::OnCommand(int id) {
 }
 
 bool CKFGTransformerView::OnUpdateCommand(int id, platform::CommandState& state) {
+    if (CPlaybackController::Instance().OnUpdateCommand(id, m_pDoc, state)) return true;
     switch (id) {
         case res::ID_FGT_CALCULATE:
         case res::ID_FGT_SET_P:

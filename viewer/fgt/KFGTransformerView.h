@@ -12,6 +12,7 @@
 // the GUI-free FGTOnDemand and FGTPainter.
 #pragma once
 
+#include <QPolygon>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,13 @@ public:
 
     // The text the read-out tool shows: the last frequency the mouse was over.
     const QString& GetToolTipText() const { return m_ToolTip; }
+    // The time where the pane's widest row (row 0) leaves the surface on the
+    // right: a playback of what is visible stops there.
+    double GetVisibleEndTime() const;
+    // The play-head through every row: row i at x = mid - trunc(tc/σ_i) +
+    // trunc(tp/σ_i), the column of the play time tp in that row. Empty while
+    // nothing plays or no FGT is ready.
+    QPolygon PlayheadPoints() const;
 
     CFonavidDoc* m_pDoc = nullptr;
     CKWave* m_pWave = nullptr;

@@ -13,7 +13,9 @@
 #include "FonavidDoc.h"
 #include "FrequencyText.h"
 #include "KFGTransformerView.h"
+#include "KMultiWaveFilm.h"
 #include "Messages.h"
+#include "PlayheadPainter.h"
 #include "ResourceIds.h"
 
 namespace {
@@ -60,6 +62,35 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
         }
     }
     FGTPainter::PaintCentreLine(painter, viewport()->width());
+    PlayheadPainter::Paint(painter, PlayheadPoints());
+}
+
+double CKFGTransformerView::GetVisibleEndTime() const {
+    const double cursor = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
+    if (!m_bReady || m_pSigmaT == nullptr || m_nRows <= 0) {
+        // Without rows there is no time scale: everything after the cursor.
+        return m_pDoc != nullptr ? m_pDoc->GetFilm()->GetTimeLength_in_seconds() : 0.0;
+    }
+    const int mid = viewport()->width() / 2;
+    return (std::trunc(cursor / m_pSigmaT[0]) + (viewport()->width() - mid)) * m_pSigmaT[0];
+}
+
+QPolygon CKFGTransformerView::PlayheadPoints() const {
+    QPolygon points;
+    if (m_pDoc == nullptr || !m_bReady || m_pSigmaT == nullptr || m_pDoc->GetPlayheadSample() < 0)
+        return points;
+    const double rate = m_pDoc->GetFilm()->GetFrADC();
+    if (!(rate > 0.0)) return points;
+    const double cursor = m_pDoc->GetTimeFrequencyCursor().time;
+    const double play = m_pDoc->GetPlayheadSample() / rate;
+    const int mid = viewport()->width() / 2;
+    for (int i = 0; i < m_nRows; ++i) {
+        const double x = mid - std::trunc(cursor / m_pSigmaT[i]) + std::trunc(play / m_pSigmaT[i]);
+        // Rows whose column is far off the surface pull the line along its edge.
+        const double clamped = std::clamp(x, -1.0, static_cast<double>(viewport()->width()));
+        points << QPoint(static_cast<int>(clamped), m_nRows - i);
+    }
+    return points;
 }
 
 void CKFGTransformerView::mouseMoveEvent(QMouseEvent* event) {

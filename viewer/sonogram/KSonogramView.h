@@ -94,6 +94,10 @@ public:
 
     // The number of columns of the bound signal (F).
     int GetColumnCount() const;
+    // The column of the document's play-head, -1 while nothing plays.
+    int GetPlayheadColumn() const { return m_nPlayheadColumn; }
+    // The time where the visible columns end: a playback started here stops there.
+    double GetVisibleEndTime() const;
 
     // State, for the frame, the dialogs and the tests.
     CFonavidDoc* GetFonavidDoc() const { return m_pDoc; }
@@ -143,6 +147,10 @@ private:
     void PaintCursorCross(QPainter& painter);
     void MoveCursor(int dx, int dy);
     void UpdateReadout(const QPoint& point);
+    // Follows the document's play-head: repaints the old and new line and
+    // scrolls when it leaves the visible columns.
+    void UpdatePlayhead();
+    void PaintPlayhead(QPainter& painter) const;
 
     CFonavidDoc* m_pDoc = nullptr;
     CKWave* m_pWave = nullptr;
@@ -176,5 +184,6 @@ private:
     // The timer asked for the cross; the next paint draws it.
     bool m_bCursorRequested = false;
     long m_nTransformCount = 0;
+    int m_nPlayheadColumn = -1;
     std::function<void(int id)> m_popupCommandHandler;
 };

@@ -12,6 +12,7 @@
 
 #include "KSonogramView.h"
 #include "KWave.h"
+#include "PlayheadPainter.h"
 #include "SonogramColours.h"
 #include "SonogramPainter.h"
 
@@ -75,6 +76,7 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     SonogramPainter::PaintRing(painter, m_image, x0);
 
     if (m_bShowMaxima) DrawMaxima(painter, x0);
+    PaintPlayhead(painter);
 
     m_bCursorShown = false;
     if (m_bCursorRequested) {
@@ -97,6 +99,13 @@ void CKSonogramView::DrawMaxima(QPainter& painter, int x0) const {
             if (IsLocalMaximum(s, k)) painter.fillRect(QRect(x, rows - k - 2, 1, 3), colour);
         }
     }
+}
+
+void CKSonogramView::PaintPlayhead(QPainter& painter) const {
+    if (m_nPlayheadColumn < 0) return;
+    const int rows = m_ring.GetRows();
+    PlayheadPainter::Paint(painter,
+                           QPolygon({QPoint(m_nPlayheadColumn, 0), QPoint(m_nPlayheadColumn, rows)}));
 }
 
 void CKSonogramView::PaintCursorCross(QPainter& painter) {

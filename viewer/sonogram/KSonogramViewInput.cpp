@@ -11,6 +11,8 @@
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "LevelSteps.h"
+#include "PlaybackController.h"
+#include "PlayheadMapping.h"
 #include "ResourceIds.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
@@ -33,6 +35,7 @@ constexpr PopupEntry kPopupEntries[] = {
 }  // namespace
 
 bool CKSonogramView::OnCommand(int id) {
+    if (CPlaybackController::Instance().OnCommand(id, m_pDoc, GetVisibleEndTime())) return true;
     switch (id) {
         case res::ID_SONOGRAM_AMPLITUDE:
         case res::ID_SONOGRAM_AM:
@@ -128,6 +131,7 @@ bool CKSonogramView::OnCommand(int id) {
 }
 
 bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
+    if (CPlaybackController::Instance().OnUpdateCommand(id, m_pDoc, state)) return true;
     switch (id) {
         case res::ID_SONOGRAM_AMPLITUDE:
             state.checked = sonogram::HasFlag(m_nMode, sonogram::kModeAmplitude);
@@ -196,7 +200,37 @@ void CKSonogramView::MoveCursor(int dx, int dy) {
 
 void CKSonogramView::OnUpdate(platform::View* sender, long hint, void* hintObject) {
     (void)hintObject;
-    if (sender == nullptr && hint == 1) SyncCursorFromDocument();
+    if (sender == nullptr && hint == CFonavidDoc::kHintCursorMoved) SyncCursorFromDocument();
+    if (hint == CFonavidDoc::kHintPlayheadMoved) UpdatePlayhead();
+}
+
+double CKSonogramView::GetVisibleEndTime() const {
+    const long long end = static_cast<long long>(GetScrollPosition().x()) + viewport()->width();
+    return TimeFromColumn(static_cast<int>(std::min<long long>(end, GetColumnCount())));
+}
+
+void CKSonogramView::UpdatePlayhead() {
+    int column = -1;
+    if (m_pDoc != nullptr && HasReadableSignal() && m_pDoc->GetPlayheadSample() >= 0) {
+        const int layer = PlayheadMapping::LayerOf(m_pDoc->GetFilm()->GetFrADC(), m_pWave->GetFrADC());
+        column =
+            PlayheadMapping::Column(m_pDoc->GetPlayheadSample(), layer, m_nStepSamples, GetColumnCount());
+    }
+    if (column == m_nPlayheadColumn) return;
+    const QPoint origin = GetScrollPosition();
+    const int h = viewport()->height();
+    if (m_nPlayheadColumn >= 0) viewport()->update(QRect(m_nPlayheadColumn - origin.x() - 1, 0, 3, h));
+    m_nPlayheadColumn = column;
+    if (column < 0) return;
+    const int w = viewport()->width();
+    if (column < origin.x() || column >= origin.x() + w) {
+        // The view follows the sound a page at a time, the play-head an
+        // eighth of the width in from the left.
+        ScrollToPosition(QPoint(std::max(0, column - w / 8), origin.y()));
+        viewport()->update();
+    } else {
+        viewport()->update(QRect(column - origin.x() - 1, 0, 3, h));
+    }
 }
 
 void CKSonogramView::mousePressEvent(QMouseEvent* event) {

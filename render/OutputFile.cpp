@@ -1,0 +1,185 @@
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QImageWriter>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "CreatedFileTable.h"
+#include "Messages.h"
+
+namespace {
+
+// Links followed before a name is taken for a loop.
+constexpr int kMaxLinks = 40;
+// Names tried for the new file beside the output.
+constexpr int kNameAttempts = 100;
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a name leads to through its symbolic links (the name itself when
+// it is no link or leads nowhere), so that a link the user made stays one.
+std::string FollowLinks(std::string path) {
+    for (int step = 0; step < kMaxLinks; ++step) {
+        struct stat named {};
+        if (lstat(path.c_str(), &named) != 0 || !S_ISLNK(named.st_mode)) return path;
+        std::string target(static_cast<size_t>(named.st_size > 0 ? named.st_size : 4096) + 1, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) return path;
+        target.resize(static_cast<size_t>(length));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+// What an existing output that is no regular file is, for the refusal.
+std::string KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "это папка";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "это устройство";
+    if (S_ISFIFO(mode)) return "это именованный канал";
+    if (S_ISSOCK(mode)) return "это сокет";
+    return "это не обычный файл";
+}
+
+bool Refuse(const std::string& path, const std::string& reason) {
+    platform::ShowMessage("Не удается создать файл " + path + ": " + reason + ".");
+    return false;
+}
+
+bool RefuseStandardOutput(const std::string& reason) {
+    platform::ShowMessage("Не удается вывести PNG в стандартный вывод: " + reason + ".");
+    return false;
+}
+
+// An existing output that is not a regular file is never replaced: renaming
+// over it would destroy a device node, a pipe or a socket.
+bool RefuseIrregular(const std::string& path) {
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+        return Refuse(path, KindOf(target.st_mode));
+    return true;
+}
+
+bool Encode(QIODevice& device, const QImage& picture, int compression, QString& error) {
+    QImageWriter writer(&device, "png");
+    // The PNG writer takes a ratio of 0..100 and deflates at level
+    // ratio * 9 / 91: the smallest ratio of each level.
+    writer.setCompression((compression * 91 + 8) / 9);
+    // A picture of greys (the amplitude mode) goes out as one byte a pixel:
+    // the same pixels, a third of the data to deflate.
+    const bool grey = picture.allGray();
+    if (!writer.write(grey ? picture.convertToFormat(QImage::Format_Grayscale8) : picture)) {
+        error = writer.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Encodes into the open descriptor `fd`; false with the reason.
+bool EncodeTo(int fd, const QImage& picture, int compression, std::string& reason) {
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        reason = file.errorString().toStdString();
+        return false;
+    }
+    QString error;
+    const bool encoded = Encode(file, picture, compression, error);
+    // A failed write of the device says more than the encoder's complaint.
+    if (!file.flush() || file.error() != QFileDevice::NoError || !encoded) {
+        reason = (file.error() != QFileDevice::NoError ? file.errorString() : error).toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool WriteStandardOutput(const QImage& picture, int compression) {
+    std::string reason;
+    if (!EncodeTo(STDOUT_FILENO, picture, compression, reason)) {
+        platform::ShowMessage("Не удалось записать PNG в стандартный вывод: " + reason);
+        return false;
+    }
+    return true;
+}
+
+std::string NewNameBeside(const std::string& path) {
+    static std::mt19937 random{std::random_device{}()};
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random() & 0xFFFFFF));
+    return path + suffix;
+}
+
+}  // namespace
+
+bool OutputFile::Check(const std::string& path, const std::string& input) {
+    struct stat target {};
+    struct stat source {};
+    // The same file by any name: hard and symbolic links, "." and "..", or
+    // standard output sent to it.
+    const bool isInput =
+        !input.empty() && stat(input.c_str(), &source) == 0 &&
+        (IsStandardOutput(path) ? fstat(STDOUT_FILENO, &target) : stat(path.c_str(), &target)) == 0 &&
+        source.st_dev == target.st_dev && source.st_ino == target.st_ino;
+    if (IsStandardOutput(path)) {
+        if (isatty(STDOUT_FILENO)) return RefuseStandardOutput("это терминал");
+        if (isInput) return RefuseStandardOutput("это входной файл " + input);
+        return true;
+    }
+    if (!RefuseIrregular(path)) return false;
+    if (isInput) return Refuse(path, "это входной файл " + input);
+    const std::string folder = FolderOf(FollowLinks(path));
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        access(folder.c_str(), W_OK | X_OK) != 0) {
+        std::error_code error;
+        std::string named = std::filesystem::absolute(folder, error).lexically_normal().string();
+        if (error) named = folder;
+        if (named.size() > 1 && named.back() == '/') named.pop_back();
+        return Refuse(path, "папки " + named + " нет или в нее нельзя писать");
+    }
+    return true;
+}
+
+bool OutputFile::WritePng(const QImage& picture, const std::string& path, int compression) {
+    if (IsStandardOutput(path)) return WriteStandardOutput(picture, compression);
+    const std::string final = FollowLinks(path);
+    if (!RefuseIrregular(final)) return false;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+        temporary = NewNameBeside(final);
+        fd = CreatedFileTable::CreateExclusive(temporary, O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return Refuse(path, std::strerror(errno));
+    // A replaced file keeps its permissions.
+    struct stat existing {};
+    if (stat(final.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
+
+    std::string reason;
+    bool written = EncodeTo(fd, picture, compression, reason);
+    if (written && fdatasync(fd) != 0) {
+        reason = std::strerror(errno);
+        written = false;
+    }
+    if (written && rename(temporary.c_str(), final.c_str()) != 0) {
+        reason = std::strerror(errno);
+        written = false;
+    }
+    if (!written) unlink(temporary.c_str());
+    CreatedFileTable::Forget(temporary);
+    // Closed only now: while the file is recorded its descriptor keeps its
+    // inode from passing to another file. Its data are on disk already.
+    close(fd);
+    if (!written) platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " + reason);
+    return written;
+}
