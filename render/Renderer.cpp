@@ -6,8 +6,8 @@
 
 #include "ConsoleProgress.h"
 #include "FGTComputation.h"
+#include "FGTOnDemand.h"
 #include "FGTPainter.h"
-#include "FGTTransform.h"
 #include "FonavidDoc.h"
 #include "KMultiWaveFilm.h"
 #include "KWave.h"
@@ -80,7 +80,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         return false;
     }
 
-    FGTTransform transform;
+    FGTOnDemand fgtValues;
     if (options.fgt) {
         // The FGT pane is aligned on the document's cursor; put it at the
         // time of the middle column, as the document limits it.
@@ -88,32 +88,21 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
             sonogram::TimeFromColumn(m_nFirstColumn + m_nWidth / 2, wave->GetFrADC(), m_settings.stepSamples);
         m_pDoc->SetTimeFrequencyCursor(time, m_pDoc->GetTimeFrequencyCursor().frequency);
         m_dCursorTime = m_pDoc->GetTimeFrequencyCursor().time;
-        if (m_pProgress != nullptr) m_pProgress->Begin("Рассчитывается FGT", FGTTransform::kProgressSteps);
-        // A refusal the computation explains itself (memory) is not followed
-        // by a second, vaguer message.
-        bool explained = false;
-        platform::MessageSink previous;
-        previous = platform::SetMessageSink(
-            [&explained, &previous](const std::string& text, const std::string& caption) {
-                explained = true;
-                if (previous) previous(text, caption);
-            });
-        bool computed = false;
-        try {
-            computed = transform.Calculate(film.GetKWave(0, 0), options.fgtP, options.fgtLowerLevel,
-                                           options.fgtUpperLevel, m_pProgress);
-        } catch (const std::bad_alloc&) {
-            computed = false;
-        }
-        platform::SetMessageSink(std::move(previous));
-        if (!computed) {
-            // With rows to compute over a loaded signal, the computation
-            // fails only when its arrays cannot be had.
-            if (!explained)
-                platform::ShowMessage(m_nFgtRows > 0 ? "Не хватает памяти для FGT."
-                                                     : "Не удалось рассчитать FGT.");
+        if (m_pProgress != nullptr) m_pProgress->Begin("Рассчитывается FGT", 1);
+        // Only the values the picture shows are computed. A refusal that
+        // explains itself (a row too long) is not followed by a second,
+        // vaguer message.
+        bool tooLong = false;
+        if (!fgtValues.Bind(film.GetKWave(0, 0), options.fgtP, &tooLong)) {
+            if (!tooLong) platform::ShowMessage("Не удалось рассчитать FGT.");
             return false;
         }
+        if (!fgtValues.Prepare(static_cast<int>(m_nWidth), static_cast<int>(fgtHeight), m_dCursorTime,
+                               options.fgtLowerLevel, options.fgtUpperLevel)) {
+            platform::ShowMessage(FGTOnDemand::kOutOfMemoryText);
+            return false;
+        }
+        if (m_pProgress != nullptr) m_pProgress->StepIt();
     }
 
     QImage image(m_nWidth, static_cast<int>(sonogramHeight + fgtHeight), QImage::Format_RGB32);
@@ -126,8 +115,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         const QRect pane(0, 0, m_nWidth, static_cast<int>(fgtHeight));
         painter.setClipRect(pane);
         painter.fillRect(pane, QColor::fromRgb(kFgtBackground));
-        FGTPainter::PaintRows(painter, pane.width(), pane.height(), m_dCursorTime, transform.GetRows(),
-                              transform.GetRowLength(), transform.GetSigmaT(), transform.GetPixels());
+        FGTPainter::PaintRows(painter, pane.width(), pane.height(), m_dCursorTime, fgtValues);
         FGTPainter::PaintCentreLine(painter, pane.width());
     }
     // The sonogram pane below, in its logical coordinates: x is the column.

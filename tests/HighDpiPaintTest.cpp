@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "FGTOnDemand.h"
 #include "FGTPainter.h"
 #include "SonogramPainter.h"
 
@@ -76,18 +77,19 @@ TEST(HighDpiPaint, SonogramRingIsOneColumnPerLogicalPixel) {
 }
 
 TEST(HighDpiPaint, FgtRowsAndCentreLineAreOneColumnPerLogicalPixel) {
-    const int width = 41, height = 20, rows = 12;
-    std::vector<int> lengths(rows);
-    std::vector<double> sigma(rows);
-    size_t total = 0;
-    for (int i = 0; i < rows; ++i) {
-        lengths[i] = 10 + 5 * i;
-        sigma[i] = 0.01 / (i + 1);
-        total += lengths[i];
-    }
-    const std::vector<uint32_t> pixels = RandomPixels(total);
+    const int width = 41, height = 20;
+    // The FGT of a second of noise at 8000 Hz, computed for what the surface shows.
+    const long n = 8000;
+    const int guard = 40000;
+    std::vector<KCOMPLEX_KFLOAT> store(static_cast<size_t>(n + 2 * guard), KCOMPLEX_KFLOAT{0.0, 0.0});
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    for (long i = 0; i < n; ++i) store[static_cast<size_t>(guard + i)].re = noise(random);
+    FGTOnDemand fgt;
+    ASSERT_TRUE(fgt.Bind(fgt::SignalRef{store.data() + guard, n, 8000.0, guard}, 2.0));
+    ASSERT_TRUE(fgt.Prepare(width, height, 0.05, 0.0, 50.0));
     const auto paint = [&](QPainter& p) {
-        FGTPainter::PaintRows(p, width, height, 0.05, rows, lengths.data(), sigma.data(), pixels.data());
+        FGTPainter::PaintRows(p, width, height, 0.05, fgt);
         FGTPainter::PaintCentreLine(p, width);
     };
     const QImage single = PaintAt(width, height, 1, paint);

@@ -23,6 +23,7 @@
 
 #include "DialogFHTSetP.h"
 #include "DocFolderFixture.h"
+#include "FGTTransform.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
 #include "MessageCapture.h"
@@ -39,14 +40,6 @@ const std::string kNoDocument =
 const QRgb kRed = qRgb(255, 0, 0);
 
 double Sigma(double P, int row) { return P / (kTwoPi * std::pow(2.0, (144.0 + row) / 48.0)); }
-
-// The grey of a level between the lower and upper levels, from the definition.
-int Grey(double v, double lower, double upper) {
-    if (v < lower) v = lower;
-    if (v > upper) v = upper;
-    const double q = (upper - v) * 255.0 / (upper - lower);
-    return std::isnan(q) ? 0 : static_cast<int>(q) & 0xFF;
-}
 
 std::string CFormat(const char* format, double value) {
     char text[64];
@@ -94,7 +87,12 @@ protected:
         ASSERT_EQ(m_view->viewport()->size(), QSize(width, height));
     }
 
-    QImage Grab() { return m_view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The pane once every value it asked for has come.
+    QImage Grab() {
+        m_view->viewport()->grab();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !m_view->IsComputingFGT(); }, 20000));
+        return m_view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
     // Checks every visible row of the drawn image against the pixels of the
     // FGT placed so that column trunc(t/σ_i) lands on the centre line.
@@ -106,12 +104,12 @@ protected:
             const int y = m_view->m_nRows - i;
             if (y >= image.height()) continue;
             const long column = static_cast<long>(t / Sigma(m_view->m_dP, i));
-            const long offset = m_view->RowOffset(i);
+            const long offset = OracleOffset(i);
             const int length = m_view->m_pRowLength[i];
             for (int dx : {-7, -2, 1, 3, 40}) {
                 const long k = column + dx;
                 if (k < 0 || k >= length) continue;
-                const uint32_t expected = m_view->m_pPixels[offset + k];
+                const uint32_t expected = m_oracle.GetPixels()[offset + k];
                 ASSERT_EQ(image.pixel(mid + dx, y) & 0xFFFFFF, expected) << "row " << i << " dx " << dx;
                 ++checked;
             }
@@ -120,10 +118,22 @@ protected:
         EXPECT_GT(checked, 200);
     }
 
+    // The whole-signal computation of the pane's FGT, with its levels.
+    void ComputeOracle() {
+        ASSERT_TRUE(
+            m_oracle.Calculate(m_view->m_pWave, m_view->m_dP, m_view->m_dLowerLevel, m_view->m_dUpperLevel));
+    }
+    long OracleOffset(int row) const {
+        long offset = 0;
+        for (int j = 0; j < row; ++j) offset += m_oracle.GetRowLength()[j];
+        return offset;
+    }
+
     void Move(int x, int y) { QTest::mouseMove(m_view->viewport(), QPoint(x, y)); }
 
     std::unique_ptr<CFonavidDoc> m_doc;
     std::unique_ptr<CKFGTransformerView> m_view;
+    FGTTransform m_oracle;
 };
 
 }  // namespace
@@ -168,9 +178,9 @@ TEST_F(KFGTransformerViewTest, CalculateDrawsRowsAlignedOnTheCursor) {
         total += m_view->m_pRowLength[i];
     }
     EXPECT_EQ(m_view->m_nTotal, total);
-    for (long k = 0; k < total; ++k)
-        ASSERT_EQ(m_view->m_pPixels[k],
-                  static_cast<uint32_t>(Grey(m_view->m_pLevel[k], 0.0, 50.0)) * 0x10101u);
+    // Nothing is computed before the pane draws.
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), 0);
+    ComputeOracle();
     // The document's cursor starts at 1.0 s, past the end of this 0.5 s
     // signal: every row lies left of the centre line, off the pane.
     ASSERT_EQ(m_doc->GetTimeFrequencyCursor().time, 1.0);
@@ -211,15 +221,19 @@ TEST_F(KFGTransformerViewTest, LevelCommandsCompareStrictly) {
     EXPECT_EQ(seen, (V{{-11, 0}, {-11, 10}, {-21, 10}}));
 
     ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
-    for (int k = 0; k < m_view->m_nTotal; ++k)
-        ASSERT_EQ(m_view->m_pPixels[k],
-                  static_cast<uint32_t>(Grey(m_view->m_pLevel[k], -21.0, 10.0)) * 0x10101u);
+    ComputeOracle();
+    m_doc->SetTimeFrequencyCursor(0.125, 500.0);
+    ExpectRowsAligned(0.125);
+    // The levels change the pixels of the values already computed.
+    const long computed = m_view->GetFGT().CachedValues();
+    run(res::ID_UPPER_LEVEL_RAISE, 1);
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), computed);
+    m_oracle.BuildImage(-21.0, 20.0);
+    ExpectRowsAligned(0.125);
     // Raising the lower level onto the upper one turns the whole image black.
     run(res::ID_LEVELS_DEFAULT, 1);
     run(res::ID_LOWER_LEVEL_RAISE, 5);
     ASSERT_EQ(m_view->m_dLowerLevel, m_view->m_dUpperLevel);
-    for (int k = 0; k < m_view->m_nTotal; ++k) ASSERT_EQ(m_view->m_pPixels[k], 0u) << k;
-    m_doc->SetTimeFrequencyCursor(0.125, 500.0);
     const QImage image = Grab();
     int black = 0;
     for (int y = 1; y < image.height(); ++y)
@@ -317,8 +331,8 @@ TEST_F(KFGTransformerViewTest, ContextMenuFromTheKeyboardOpensNearTheTopLeftCorn
 TEST_F(KFGTransformerViewTest, SetPRecomputesOnOKOnly) {
     Open(8000, 2000);
     ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
-    const double* levelsBefore = m_view->m_pLevel;
-    const int totalBefore = m_view->m_nTotal;
+    const double* gridBefore = m_view->m_pSigmaT;
+    const long totalBefore = m_view->m_nTotal;
     auto drive = [](const std::function<void(CDialogFHT_set_P*)>& body) {
         QTimer::singleShot(0, [body]() {
             auto* dialog = qobject_cast<CDialogFHT_set_P*>(QApplication::activeModalWidget());
@@ -346,7 +360,7 @@ TEST_F(KFGTransformerViewTest, SetPRecomputesOnOKOnly) {
     EXPECT_EQ(m_messages.texts(), std::vector<std::string>(2, "Enter a number between 1e-06 and 1000000."));
     // Cancel: neither P nor the FGT changed.
     EXPECT_EQ(m_view->m_dP, 2.0);
-    EXPECT_EQ(m_view->m_pLevel, levelsBefore);
+    EXPECT_EQ(m_view->m_pSigmaT, gridBefore);
     EXPECT_EQ(m_view->m_nTotal, totalBefore);
     EXPECT_TRUE(m_view->m_bReady);
 
@@ -374,7 +388,7 @@ TEST_F(KFGTransformerViewTest, RefusesWhatCannotBeComputed) {
     ASSERT_EQ(m_messages.count(), 1u);
     EXPECT_EQ(m_messages.last().rfind("Недостаточно памяти для FGT: нужно ", 0), 0u) << m_messages.last();
     EXPECT_FALSE(m_view->m_bReady);
-    EXPECT_EQ(m_view->m_pLevel, nullptr);
+    EXPECT_EQ(m_view->m_pSigmaT, nullptr);
     EXPECT_EQ(m_view->m_nRows, 0);
     // A huge P cuts the wide kernels at the guard band and still works.
     m_view->m_dP = 1000000.0;
@@ -400,4 +414,58 @@ TEST_F(KFGTransformerViewTest, UnboundPaneSaysSoAndComputesNothing) {
     EXPECT_TRUE(view.OnCommand(res::ID_FGT_CALCULATE));
     EXPECT_FALSE(view.m_bReady);
     EXPECT_EQ(m_messages.count(), 1u);
+}
+
+TEST_F(KFGTransformerViewTest, EventLoopTurnsWhileRowsArriveAndClosingMidwayIsSafe) {
+    // A wide pane showing every row of 20 s at 44100 Hz: long enough to
+    // compute that the pane is seen while its values are still coming.
+    Open(44100, 44100 * 20, 1600, 550);
+    m_doc->SetTimeFrequencyCursor(10.0, 500.0);
+    ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
+    // Ready at once: nothing is computed until the pane is painted.
+    ASSERT_TRUE(m_view->m_bReady);
+    EXPECT_EQ(m_view->GetFGT().CachedValues(), 0);
+    int ticks = 0;
+    int ticksWhileComputing = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (m_view->IsComputingFGT()) ++ticksWhileComputing;
+    });
+    timer.start(1);
+    m_view->viewport()->repaint();
+    ASSERT_TRUE(m_view->IsComputingFGT());
+    // The timer keeps firing while the workers compute, and the pane shows
+    // rows before all of them are there.
+    bool partial = false;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const bool computing = m_view->IsComputingFGT();
+            const QImage image = m_view->viewport()->grab().toImage();
+            int rows = 0;
+            for (int y = 1; y <= m_view->m_nRows; ++y)
+                if (image.pixel(200, y) != qRgb(255, 255, 255) || image.pixel(1400, y) != qRgb(255, 255, 255))
+                    ++rows;
+            if (computing && rows > 0 && rows < m_view->m_nRows - 10) partial = true;
+            return !computing;
+        },
+        60000));
+    EXPECT_GT(ticksWhileComputing, 3);
+    EXPECT_TRUE(partial);
+    // Then every row has the value on the centre line.
+    for (int i = 0; i < m_view->m_nRows; ++i) {
+        int available = 0;
+        EXPECT_NE(m_view->GetFGT().Pixels(i, static_cast<long long>(10.0 / Sigma(2.0, i)), available),
+                  nullptr)
+            << i;
+    }
+
+    // A new cursor time, then closing the document while its values are
+    // computed: the workers stop before the signal goes.
+    m_doc->SetTimeFrequencyCursor(3.0, 500.0);
+    m_view->viewport()->repaint();
+    EXPECT_TRUE(m_view->IsComputingFGT());
+    m_view.reset();
+    m_doc.reset();
+    timer.stop();
 }

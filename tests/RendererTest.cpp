@@ -359,6 +359,8 @@ TEST_F(RendererTest, FgtAboveTheSonogramIsThePanesPixels) {
     // The cursor at the time of the middle column of the range.
     m_doc->SetTimeFrequencyCursor((x0 + width / 2) * 88.0 / kRate, 1000.0);
     QCoreApplication::processEvents();
+    m_fgt->viewport()->grab();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !m_fgt->IsComputingFGT(); }, 20000));
     const QImage top = m_fgt->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 
     ResizeSonogramPane(width);

@@ -35,6 +35,10 @@ constexpr long kRealPadding = 20;
 
 long RoundUpToFour(long n) { return (n + 3) / 4 * 4; }
 
+// Samples the sums read beyond a point besides the kernel: where points lie
+// close, sums are taken for groups of sixteen samples from the first point.
+constexpr long kDenseGroupSpan = 16;
+
 template <typename T>
 std::unique_ptr<T[]> TryAllocate(long n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
@@ -278,6 +282,9 @@ uint32_t LevelToPixel(double level, double lower, double upper) {
     if (v < lower) v = lower;
     if (v > upper) v = upper;
     const double q = (upper - v) * 255.0 / (upper - lower);
+    // A level at or below the lower one is white, whatever the rounding of
+    // the quotient below would give.
+    if (level <= lower && lower < upper) return 255u * kGreyUnit;
     // Inside the levels q lies in 0 .. 255; NaN (equal levels, NaN values) is black.
     if (!(q >= 0.0 && q < 256.0)) return 0;
     const uint32_t grey = static_cast<uint32_t>(static_cast<int>(q) & 0xFF);
@@ -308,6 +315,88 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
     }
     part(0, half);
     helper.join();
+}
+
+DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length) {
+    DrawnSpan span;
+    const double column = std::trunc(cursorTime / sigmaT);
+    // A cursor beyond any row draws nothing.
+    if (length <= 0 || width <= 0 || !(std::fabs(column) < 4e9)) return span;
+    span.x = width / 2 - static_cast<long long>(column);
+    span.first = std::max<long long>(0, -span.x);
+    span.last = std::min<long long>(length, width - span.x);
+    return span;
+}
+
+int LowestDrawnRow(int rows, int height) { return std::max(0, rows - height + 1); }
+
+bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, RowKernel& kernel) {
+    kernel.frequency = frequency;
+    kernel.sigmaT = sigmaT;
+    const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
+    kernel.E = E;
+    if (E <= 0) return true;
+    try {
+        // The taps at E + m, folded as ComputeRow folds them.
+        std::vector<double> gauss(2 * static_cast<size_t>(E) + 1), cosine(gauss.size()), sine(gauss.size());
+        BuildKernel(signal.frADC, frequency, sigmaT, 0, E, E, gauss.data(), cosine.data(), sine.data());
+        BuildKernel(signal.frADC, frequency, sigmaT, -E, -E + 1, E, gauss.data(), cosine.data(), sine.data());
+        const size_t folded = static_cast<size_t>(RoundUpToFour(E));
+        kernel.foldedCos.assign(folded, 0.0);
+        kernel.foldedSin.assign(folded, 0.0);
+        for (size_t m = 0; m < static_cast<size_t>(E); ++m) {
+            kernel.foldedCos[m] = gauss[E + m] * cosine[E + m];
+            kernel.foldedSin[m] = gauss[E + m] * sine[E + m];
+        }
+        kernel.foldedCos[0] *= 0.5;
+        kernel.edgeCos = gauss[0] * cosine[0];
+        kernel.edgeSin = gauss[0] * sine[0];
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
+                   cpu::Level level) {
+    if (count <= 0) return true;
+    if (kernel.E <= 0) {
+        // No taps: both sums are zero.
+        std::fill(out, out + count, -std::numeric_limits<double>::infinity());
+        return true;
+    }
+    const int E = kernel.E;
+    const int folded = static_cast<int>(kernel.foldedCos.size());
+    const FoldedKernel folding{kernel.foldedCos.data(), kernel.foldedSin.data(), folded, E,
+                               kernel.edgeCos,          kernel.edgeSin};
+    // The real parts around these points only, zero outside the stored
+    // range, forward and reversed as the sums read them.
+    const double sigmaT = kernel.sigmaT;
+    const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
+    const double t = TimeAfter(0.0, sigmaT, first);
+    const double tLast = TimeAfter(t, sigmaT, count - 1);
+    const long margin = folded + E + 2L * kDenseGroupSpan;
+    const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
+    const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+    const auto forward = TryAllocate<double>(hi - lo);
+    const auto reversed = TryAllocate<double>(hi - lo);
+    if (!forward || !reversed) return false;
+    const long S = signal.guard;
+    const long storedLo = std::max(lo, -S);
+    const long storedHi = std::min(hi, signal.nSamples + S);
+    std::fill(forward.get(), forward.get() + std::max(storedLo - lo, 0L), 0.0);
+    for (long n = storedLo; n < storedHi; ++n) forward[n - lo] = signal.first[n].re;
+    std::fill(forward.get() + std::max(storedHi - lo, 0L), forward.get() + (hi - lo), 0.0);
+    for (long i = 0; i < hi - lo; ++i) reversed[i] = forward[hi - lo - 1 - i];
+    // Sample n is forward[n - lo] and reversed[hi - 1 - n].
+    const RealSignal real{forward.get() - lo, reversed.get() + (hi - 1)};
+    if (level >= cpu::Level::Avx512)
+        RowValuesAvx512From(folding, real, points, t, count, out);
+    else if (level >= cpu::Level::Avx2)
+        RowValuesAvx2From(folding, real, points, t, count, out, false);
+    else
+        RowValuesPortableFrom(folding, real, points, t, count, out);
+    return true;
 }
 
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,

@@ -15,7 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "CpuFeatures.h"
 #include "KComplex.h"
 
 namespace fgt {
@@ -106,5 +108,43 @@ void BuildImage(const double* levels, uint32_t* pixels, long count, double lower
 // Returns false when memory for the work arrays ran short.
 bool ComputeLevels(const SignalRef& signal, int nRows, const double* frequency, const double* sigmaT,
                    const int* rowLength, double* levels, int threads, const RowImage* image = nullptr);
+
+// The values of a row of `length` values that a pane `width` pixels wide
+// draws with the cursor at time `cursorTime`: the row is placed so that its
+// value trunc(t/σ) lands on the centre line x = width / 2, value k at x + k;
+// values first .. last-1 fall inside the pane (none when first >= last, also
+// for a cursor beyond any row).
+struct DrawnSpan {
+    long long x = 0;
+    long long first = 0;
+    long long last = 0;
+};
+DrawnSpan DrawnValues(int width, double cursorTime, double sigmaT, int length);
+// The lowest row a pane `height` pixels high shows: row i is drawn at
+// y = rows - i, so rows from this one up to rows - 1 are inside it.
+int LowestDrawnRow(int rows, int height);
+
+// The kernel of one row folded about its centre as the sums read it, made
+// once and shared by every computation of the row's values.
+struct RowKernel {
+    double frequency = 0.0;
+    double sigmaT = 0.0;
+    int E = 0;  // no taps: the values are -inf
+    std::vector<double> foldedCos;
+    std::vector<double> foldedSin;
+    double edgeCos = 0.0;
+    double edgeSin = 0.0;
+};
+// The kernel of the row of `frequency` and `sigmaT`; false when memory ran short.
+bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, RowKernel& kernel);
+
+// Computes values first .. first+count-1 of the row of `kernel` before the
+// smoothing, in dB, bit for bit as ComputeLevels's pass over the whole row
+// gives them; `first` must be a multiple of 8 and first + count either a
+// multiple of 8 or the row's length, `level` the one ComputeLevels runs at.
+// Reads only the signal around these points. False when memory for its work
+// arrays ran short.
+bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
+                   cpu::Level level);
 
 }  // namespace fgt

@@ -48,12 +48,16 @@ double NextPoints(const RowPoints& points, double t, int count, int* samples) {
 
 namespace {
 
-// The times t + i·δ of a run, i = 0 .. count-1, each exact.
-using RunFill = void (*)(double t, double delta, int count, double* out);
+// The times t + i·δ of a run, i = 0 .. count-1, each exact, written from
+// out[at] on.
+using RunFill = void (*)(double t, double delta, int count, double* out, int at);
 
-void FillRun(double t, double delta, int count, double* out) {
-    for (int i = 0; i < count; ++i) out[i] = t + i * delta;
+void FillRun(double t, double delta, int count, double* out, int at) {
+    for (int i = 0; i < count; ++i) out[at + i] = t + i * delta;
 }
+
+// Skips the run: only the time after it is wanted.
+void SkipRun(double, double, int, double*, int) {}
 
 // NextTimes, with the runs of times written by `fill`.
 template <RunFill fill>
@@ -73,7 +77,7 @@ double NextTimesWith(double t, double sigmaT, int count, double* times) {
         // to even then alternates).
         if (!(t >= kSmallest) || !std::isfinite(t) || !(sigmaT > 0.0) || !std::isfinite(sigmaT) ||
             next > top || units - std::floor(units) == 0.5) {
-            times[k++] = t;
+            fill(t, 0.0, 1, times, k++);
             t = next;
             continue;
         }
@@ -90,7 +94,7 @@ double NextTimesWith(double t, double sigmaT, int count, double* times) {
             while (steps > 0 && steps * delta > room) --steps;
         }
         const int run = std::min(left, steps + 1);
-        fill(t, delta, run, times + k);
+        fill(t, delta, run, times, k);
         k += run;
         t = run <= steps ? t + run * delta : (t + steps * delta) + sigmaT;
     }
@@ -103,10 +107,29 @@ double NextTimes(double t, double sigmaT, int count, double* times) {
     return NextTimesWith<FillRun>(t, sigmaT, count, times);
 }
 
+double TimeAfter(double t, double sigmaT, int count) {
+    return NextTimesWith<SkipRun>(t, sigmaT, count, nullptr);
+}
+
+double SmoothedValue(const double* v, int k, int count, bool grouped) {
+    if (k > count - 9) return v[0];
+    // A pass over the row takes four means at a time, the pairs summed first,
+    // wherever the whole group of four lies within the smoothed values.
+    if (grouped && (k & ~3) + 3 <= count - 9)
+        return (((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]))) * 0.125;
+    double sum = v[0];
+    for (int i = 1; i < 8; ++i) sum += v[i];
+    return sum * 0.125;
+}
+
 void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                        int count, double* out) {
+    RowValuesPortableFrom(kernel, signal, points, 0.0, count, out);
+}
+
+void RowValuesPortableFrom(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                           double t, int count, double* out) {
     int samples[kStretch];
-    double t = 0.0;
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
         t = NextPoints(points, t, n, samples);
@@ -293,7 +316,8 @@ FGT_AVX2 inline void TimesToSamples(const RowPoints& points, const double* times
 namespace {
 
 // FillRun four times at a time.
-FGT_AVX2 void FillRunAvx2(double t, double delta, int count, double* out) {
+FGT_AVX2 void FillRunAvx2(double t, double delta, int count, double* times, int at) {
+    double* out = times + at;
     const __m256d start = _mm256_set1_pd(t);
     const __m256d step = _mm256_set1_pd(delta);
     const __m256d four = _mm256_set1_pd(4.0);
@@ -487,12 +511,12 @@ FGT_AVX2 void DensePowers(const FoldedKernel& kernel, const double* forward, con
 // With `wide`, the logarithms take AVX-512 vectors (in the sums, wider
 // vectors gain nothing: their loads cross more cache lines).
 FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
-                               int count, double* out, bool finish, const RowImage* image, bool wide) {
+                               double t, int count, double* out, bool finish, const RowImage* image,
+                               bool wide) {
     int samples[kStretch];
     int finished = 0;
     const bool dense = points.sigmaT * points.frADC <= kDenseStep;
     double times[kStretch];
-    double t = 0.0;
     for (int first = 0; first < count; first += kStretch) {
         const int n = std::min(kStretch, count - first);
         t = NextTimesAvx2(t, points.sigmaT, n, times);
@@ -522,22 +546,35 @@ FGT_AVX2 void RowStretchesAvx2(const FoldedKernel& kernel, const RealSignal& sig
 
 FGT_AVX2 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                             int count, double* out) {
-    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr, false);
+    RowStretchesAvx2(kernel, signal, points, 0.0, count, out, false, nullptr, false);
 }
 
 FGT_AVX2 void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                             int count, double* out, const RowImage* image) {
-    RowStretchesAvx2(kernel, signal, points, count, out, true, image, false);
+    RowStretchesAvx2(kernel, signal, points, 0.0, count, out, true, image, false);
 }
 
 FGT_AVX512 void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                                 int count, double* out) {
-    RowStretchesAvx2(kernel, signal, points, count, out, false, nullptr, true);
+    RowStretchesAvx2(kernel, signal, points, 0.0, count, out, false, nullptr, true);
 }
 
 FGT_AVX512 void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
                                 int count, double* out, const RowImage* image) {
-    RowStretchesAvx2(kernel, signal, points, count, out, true, image, true);
+    RowStretchesAvx2(kernel, signal, points, 0.0, count, out, true, image, true);
+}
+
+FGT_AVX2 void RowValuesAvx2From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                                double t, int count, double* out, bool wide) {
+    if (wide)
+        RowValuesAvx512From(kernel, signal, points, t, count, out);
+    else
+        RowStretchesAvx2(kernel, signal, points, t, count, out, false, nullptr, false);
+}
+
+FGT_AVX512 void RowValuesAvx512From(const FoldedKernel& kernel, const RealSignal& signal,
+                                    const RowPoints& points, double t, int count, double* out) {
+    RowStretchesAvx2(kernel, signal, points, t, count, out, false, nullptr, true);
 }
 
 FGT_AVX2 void DecibelsAvx2(const double* power, double* out, int count) {
@@ -560,6 +597,7 @@ FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count,
     const __m256d zero = _mm256_setzero_pd();
     const __m256d limit = _mm256_set1_pd(256.0);
     const __m128i lowByte = _mm_set1_epi32(0xFF);
+    const __m256d ordered = lower < upper ? _mm256_castsi256_pd(_mm256_set1_epi64x(-1)) : _mm256_setzero_pd();
     const __m128i greyToPixel = _mm_set1_epi32(static_cast<int>(kGreyUnit));
     long i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -568,6 +606,8 @@ FGT_AVX2 void BuildImageAvx2(const double* levels, uint32_t* pixels, long count,
         v = _mm256_blendv_pd(v, D, _mm256_cmp_pd(v, D, _CMP_LT_OQ));
         v = _mm256_blendv_pd(v, U, _mm256_cmp_pd(v, U, _CMP_GT_OQ));
         __m256d q = _mm256_div_pd(_mm256_mul_pd(_mm256_sub_pd(U, v), scale), range);
+        // At or below the lower level: white, as LevelToPixel gives it.
+        q = _mm256_blendv_pd(q, scale, _mm256_and_pd(_mm256_cmp_pd(v, D, _CMP_LE_OQ), ordered));
         const __m256d inside =
             _mm256_and_pd(_mm256_cmp_pd(q, zero, _CMP_GE_OQ), _mm256_cmp_pd(q, limit, _CMP_LT_OQ));
         q = _mm256_and_pd(q, inside);
@@ -602,6 +642,14 @@ void RowLevelsAvx2(const FoldedKernel& kernel, const RealSignal& signal, const R
 void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                      double* out) {
     RowValuesPortable(kernel, signal, points, count, out);
+}
+void RowValuesAvx2From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       double t, int count, double* out, bool) {
+    RowValuesPortableFrom(kernel, signal, points, t, count, out);
+}
+void RowValuesAvx512From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                         double t, int count, double* out) {
+    RowValuesPortableFrom(kernel, signal, points, t, count, out);
 }
 void RowLevelsAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                      double* out, const RowImage* image) {

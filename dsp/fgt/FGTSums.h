@@ -47,6 +47,18 @@ double NextTimes(double t, double sigmaT, int count, double* times);
 // The same with the runs written four at a time with AVX2.
 double NextTimesAvx2(double t, double sigmaT, int count, double* times);
 
+// The time after `count` further additions of sigmaT to `t`, exactly as the
+// chain of additions gives it, found a binade at a time: the time of value k
+// of a row is TimeAfter(0, sigmaT, k), without computing those before it.
+double TimeAfter(double t, double sigmaT, int count);
+
+// Value k of a row of `count` values after the forward 8-point mean, from
+// the row's values before it, `v` pointing at value k (v[0 .. 7] are read
+// where k ≤ count - 9):
+// bit for bit what SmoothRow (`grouped` false) or SmoothRowAvx2 (`grouped`
+// true) leave there.
+double SmoothedValue(const double* v, int k, int count, bool grouped);
+
 // Sample numbers of `count` consecutive analysis points, the first at time
 // `t`; returns the time of the point after the last one. Starting from 0
 // and continuing with the returned time gives the points of a whole row.
@@ -84,6 +96,17 @@ void RowValuesPortable(const FoldedKernel& kernel, const RealSignal& signal, con
                        int count, double* out);
 void RowValuesAvx2(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,
                    double* out);
+// The values of the `count` points from time `t` on, the first at an index of
+// the row that is a multiple of 8: the same values bit for bit as those
+// that a pass over the whole row (RowValuesPortable, RowValuesAvx2 or, with
+// `wide`, RowValuesAvx512) gives at these indices, provided `count` ends the
+// row or is a multiple of 8 too.
+void RowValuesPortableFrom(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                           double t, int count, double* out);
+void RowValuesAvx2From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                       double t, int count, double* out, bool wide);
+void RowValuesAvx512From(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points,
+                         double t, int count, double* out);
 // The same with the logarithms in AVX-512 vectors (call only at
 // cpu::Level::Avx512).
 void RowValuesAvx512(const FoldedKernel& kernel, const RealSignal& signal, const RowPoints& points, int count,

@@ -3,37 +3,39 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
 
-void FGTPainter::PaintRows(QPainter& painter, int width, int height, double cursorTime, int rows,
-                           const int* rowLength, const double* sigmaT, const uint32_t* pixels) {
-    if (rows <= 0 || rowLength == nullptr || sigmaT == nullptr || pixels == nullptr || width <= 0) return;
-    const int mid = width / 2;
-    const long long fullWidth = width;
+#include "FGTOnDemand.h"
+
+int FGTPainter::PaintRows(QPainter& painter, int width, int height, double cursorTime,
+                          const FGTOnDemand& fgt) {
+    const int rows = fgt.GetRows();
+    if (rows <= 0 || width <= 0) return 0;
     QImage span(width, 1, QImage::Format_RGB32);
-    if (span.isNull()) return;
-    long offset = 0;
-    for (int i = 0; i < rows; ++i) {
-        const int length = rowLength[i];
+    if (span.isNull()) return 0;
+    int drawnRows = 0;
+    for (int i = std::max(0, fgt::LowestDrawnRow(rows, height)); i < rows; ++i) {
         const int y = rows - i;
-        const double column = std::trunc(cursorTime / sigmaT[i]);
-        // Rows that are off the surface, or a cursor beyond any row, draw nothing.
-        if (length > 0 && y >= 0 && y < height && std::fabs(column) < 4e9) {
-            // Column k of the row lands at x + k; only the part inside the
-            // surface is copied, opaque.
-            const long long x = mid - static_cast<long long>(column);
-            const long long first = std::max<long long>(0, -x);
-            const long long last = std::min<long long>(length, fullWidth - x);
-            if (first < last) {
-                auto* to = reinterpret_cast<uint32_t*>(span.scanLine(0));
-                const uint32_t* from = pixels + offset;
-                for (long long k = first; k < last; ++k) to[k - first] = from[k] | 0xFF000000u;
-                painter.drawImage(QPoint(static_cast<int>(x + first), y), span,
-                                  QRect(0, 0, static_cast<int>(last - first), 1));
-            }
+        const fgt::DrawnSpan drawn =
+            fgt::DrawnValues(width, cursorTime, fgt.GetSigmaT()[i], fgt.GetRowLength()[i]);
+        if (drawn.first >= drawn.last) continue;
+        // Value k of the row lands at x + k; only the part inside the
+        // surface is copied, opaque, as far as its values are ready.
+        auto* to = reinterpret_cast<uint32_t*>(span.scanLine(0));
+        long long k = drawn.first;
+        for (int available = 0; k < drawn.last; k += available) {
+            const uint32_t* from = fgt.Pixels(i, k, available);
+            if (from == nullptr) break;
+            const long long n = std::min<long long>(available, drawn.last - k);
+            for (long long m = 0; m < n; ++m) to[k - drawn.first + m] = from[m] | 0xFF000000u;
+            available = static_cast<int>(n);
         }
-        offset += length;
+        if (k > drawn.first) {
+            painter.drawImage(QPoint(static_cast<int>(drawn.x + drawn.first), y), span,
+                              QRect(0, 0, static_cast<int>(k - drawn.first), 1));
+            ++drawnRows;
+        }
     }
+    return drawnRows;
 }
 
 void FGTPainter::PaintCentreLine(QPainter& painter, int width) {

@@ -7,7 +7,6 @@
 #include "Messages.h"
 #include "PlaybackController.h"
 #include "ResourceIds.h"
-#include "WaitCursor.h"
 
 namespace {
 
@@ -22,9 +21,18 @@ const char* const kNoSignal =
 CKFGTransformerView::CKFGTransformerView(QWidget* parent) : platform::ScrollView(parent) {
     viewport()->setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // Values arrive on worker threads; the pane draws them in its next paint.
+    m_fgt.SetOnValues([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { viewport()->update(); }, Qt::QueuedConnection);
+    });
 }
 
-CKFGTransformerView::~CKFGTransformerView() { ResetFGT(); }
+CKFGTransformerView::~CKFGTransformerView() {
+    // No worker may read the signal or call back once the pane is gone.
+    m_fgt.Stop();
+    ResetFGT();
+}
 
 void CKFGTransformerView::OnInitialUpdate() {
     platform::ScrollView::OnInitialUpdate();
@@ -39,40 +47,29 @@ void CKFGTransformerView::OnInitialUpdate() {
     SetScrollSizes(QSize(1, 1));
 }
 
-long CKFGTransformerView::RowOffset(int row) const {
-    long offset = 0;
-    for (int j = 0; j < row && j < m_nRows; ++j) offset += m_pRowLength[j];
-    return offset;
-}
-
 void CKFGTransformerView::ResetFGT() {
-    m_transform.Reset();
+    m_fgt.Reset();
     m_pFrequency = nullptr;
     m_pSigmaT = nullptr;
     m_pRowLength = nullptr;
-    m_pLevel = nullptr;
-    m_pPixels = nullptr;
     m_nRows = 0;
     m_nTotal = 0;
     m_bInitialised = false;
     m_bReady = false;
+    m_pWait.reset();
 }
 
 bool CKFGTransformerView::CalculateFGT(CKWave* wave) {
     // A deleted store keeps its ready flag but has no samples any more.
     if (wave == nullptr || !wave->IsRealPartOfSignalReady() || wave->GetFirstComplexSample() == nullptr)
         return false;
-    platform::WaitCursor wait;
-    // Arrays of an earlier FGT would otherwise be lost.
     ResetFGT();
-    if (!m_transform.Calculate(wave, m_dP, m_dLowerLevel, m_dUpperLevel)) return false;
-    m_nRows = m_transform.GetRows();
-    m_pFrequency = m_transform.GetFrequency();
-    m_pSigmaT = m_transform.GetSigmaT();
-    m_pRowLength = m_transform.GetRowLength();
-    m_nTotal = m_transform.GetTotal();
-    m_pLevel = m_transform.GetLevel();
-    m_pPixels = m_transform.GetPixels();
+    if (!m_fgt.Bind(wave, m_dP)) return false;
+    m_nRows = m_fgt.GetRows();
+    m_pFrequency = m_fgt.GetFrequency();
+    m_pSigmaT = m_fgt.GetSigmaT();
+    m_pRowLength = m_fgt.GetRowLength();
+    m_nTotal = m_fgt.GetTotal();
     m_bInitialised = true;
     m_bReady = true;
     viewport()->update();
@@ -80,7 +77,7 @@ bool CKFGTransformerView::CalculateFGT(CKWave* wave) {
 }
 
 void CKFGTransformerView::BuildFGTImage() {
-    m_transform.BuildImage(m_dLowerLevel, m_dUpperLevel);
+    m_fgt.Remap(m_dLowerLevel, m_dUpperLevel);
     viewport()->update();
 }
 
@@ -126,7 +123,6 @@ bool CKFGTransformerView::OnUpdateCommand(int id, platform::CommandState& state)
 }
 
 void CKFGTransformerView::OnFGTCalculate() {
-    platform::WaitCursor wait;
     ResetFGT();
     CalculateFGT(m_pWave);
 }
@@ -136,7 +132,6 @@ void CKFGTransformerView::OnFGTSetP() {
     dialog.m_dP = m_dP;
     if (dialog.DoModal() != QDialog::Accepted) return;
     m_dP = dialog.m_dP;
-    platform::WaitCursor wait;
     ResetFGT();
     CalculateFGT(m_pWave);
 }

@@ -5,19 +5,22 @@
 // y = m_nRows; the top row is at y = 1. Column k of row i is the value at time
 // k·σ_i, drawn unscaled at x = mid - trunc(t/σ_i) + k.
 //
-// The view owns every FGT array (through its FGTTransform, released by
-// ResetFGT and the destructor; the m_p members point into it) and holds
-// non-owning pointers to its document and signal. The numbers are computed
-// and drawn by the GUI-free FGTTransform and FGTPainter.
+// The view owns its FGT (an FGTOnDemand: the grid, and the values of what
+// the pane draws, computed when it is painted; released by ResetFGT and the
+// destructor; the m_p members point into its grid) and holds non-owning
+// pointers to its document and signal. The numbers are computed and drawn by
+// the GUI-free FGTOnDemand and FGTPainter.
 #pragma once
 
 #include <QPolygon>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "FGTTransform.h"
+#include "FGTOnDemand.h"
 #include "ScrollView.h"
+#include "WaitCursor.h"
 
 class CFonavidDoc;
 class CKWave;
@@ -33,15 +36,19 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(int id, platform::CommandState& state) override;
 
-    // Computes the whole FGT of `wave` with the current P, builds its image
-    // and marks it ready. False, with the view left empty, when there is no
-    // ready wave, when the FGT would need more memory than the machine has
-    // (after a message) or when an allocation fails.
+    // Sets the grid of the FGT of `wave` with the current P and marks it
+    // ready; the values are computed as the pane draws them. False, with the
+    // view left empty, when there is no ready wave or when a row would hold
+    // more values than can be indexed (after a message).
     bool CalculateFGT(CKWave* wave);
     // Releases every FGT array and clears both flags; P and the levels stay.
     void ResetFGT();
-    // Maps every value to its grey pixel with the current levels and repaints.
+    // Maps every computed value to its grey pixel with the current levels and repaints.
     void BuildFGTImage();
+    // The values computed so far.
+    const FGTOnDemand& GetFGT() const { return m_fgt; }
+    // True while values the pane asked for are still being computed.
+    bool IsComputingFGT() { return m_fgt.Pending(); }
 
     // The text the read-out tool shows: the last frequency the mouse was over.
     const QString& GetToolTipText() const { return m_ToolTip; }
@@ -53,21 +60,16 @@ public:
     // nothing plays or no FGT is ready.
     QPolygon PlayheadPoints() const;
 
-    // Offset in m_pLevel / m_pPixels of the first value of `row`.
-    long RowOffset(int row) const;
-
     CFonavidDoc* m_pDoc = nullptr;
     CKWave* m_pWave = nullptr;
     bool m_bInitialised = false;
     bool m_bReady = false;
     double m_dP = 2.0;
     int m_nRows = 0;
-    double* m_pFrequency = nullptr;
-    double* m_pSigmaT = nullptr;
-    int* m_pRowLength = nullptr;
-    int m_nTotal = 0;
-    double* m_pLevel = nullptr;
-    uint32_t* m_pPixels = nullptr;
+    const double* m_pFrequency = nullptr;
+    const double* m_pSigmaT = nullptr;
+    const int* m_pRowLength = nullptr;
+    long m_nTotal = 0;
     std::string m_strText;
     std::string m_strPiece;
     std::string m_strToolTip;
@@ -90,5 +92,7 @@ private:
     // The text of the view's one read-out tool; the tip shows it on hover.
     QString m_ToolTip;
     // Owns the arrays the FGT members above point into.
-    FGTTransform m_transform;
+    FGTOnDemand m_fgt;
+    // Held while the pane can draw nothing of its FGT yet.
+    std::unique_ptr<platform::WaitCursor> m_pWait;
 };

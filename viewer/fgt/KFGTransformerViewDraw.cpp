@@ -11,11 +11,12 @@
 
 #include "FGTPainter.h"
 #include "FonavidDoc.h"
+#include "FrequencyText.h"
 #include "KFGTransformerView.h"
 #include "KMultiWaveFilm.h"
+#include "Messages.h"
 #include "PlayheadPainter.h"
 #include "ResourceIds.h"
-#include "FrequencyText.h"
 
 namespace {
 
@@ -41,10 +42,24 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
                          QString::fromStdString(m_strText));
     }
 
-    if (m_bReady && m_pPixels != nullptr) {
+    if (m_bReady && m_fgt.IsBound()) {
         const double t = m_pDoc != nullptr ? m_pDoc->GetTimeFrequencyCursor().time : 0.0;
-        FGTPainter::PaintRows(painter, viewport()->width(), viewport()->height(), t, m_nRows, m_pRowLength,
-                              m_pSigmaT, m_pPixels);
+        const int width = viewport()->width();
+        const int height = viewport()->height();
+        // Asks for what is missing and draws what is there; the workers'
+        // values bring the next paint.
+        if (m_fgt.Request(width, height, t, m_dLowerLevel, m_dUpperLevel)) {
+            const int drawn = FGTPainter::PaintRows(painter, width, height, t, m_fgt);
+            if (drawn > 0 || !m_fgt.Pending())
+                m_pWait.reset();
+            else if (!m_pWait)
+                m_pWait = std::make_unique<platform::WaitCursor>();
+        } else {
+            // No box inside a paint: the message follows once it is over.
+            ResetFGT();
+            QMetaObject::invokeMethod(
+                this, [] { platform::ShowMessage(FGTOnDemand::kOutOfMemoryText); }, Qt::QueuedConnection);
+        }
     }
     FGTPainter::PaintCentreLine(painter, viewport()->width());
     PlayheadPainter::Paint(painter, PlayheadPoints());
