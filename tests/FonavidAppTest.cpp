@@ -179,6 +179,12 @@ struct CommandLineCase {
     std::vector<std::string> files;
 };
 
+// Printed by its arguments: GoogleTest would otherwise print the struct's
+// bytes, padding included, which are never written.
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    for (const std::string& argument : c.arguments) *os << '[' << argument << ']';
+}
+
 class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
 
 TEST_P(CommandLineTest, Parses) {

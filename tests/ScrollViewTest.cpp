@@ -268,6 +268,10 @@ struct WheelCase {
     bool horizontal;  // which position the wheel must move
 };
 
+// Printed by its name: GoogleTest would otherwise print the struct's bytes,
+// padding included, which are never written.
+void PrintTo(const WheelCase& c, std::ostream* os) { *os << c.name; }
+
 class ScrollViewWheel : public ::testing::TestWithParam<WheelCase> {};
 
 TEST_P(ScrollViewWheel, ScrollsAlongTheAxisThatHasARange) {
