@@ -11,17 +11,26 @@
 #include "KWave.h"
 #include "Messages.h"
 
-long long FilmSpace::GetRequiredBytes(unsigned long frADC, int nChannels, int nSamples) {
+long long FilmSpace::LayerBytes(unsigned long frADC, int nChannels, int nSamples, int firstLayer,
+                                int endLayer) {
     if ((nChannels != 1 && nChannels != 2) || nSamples < 0) return -1;
     long long total = 0;
     // The same layers as the film: rate frADC/2^k, nSamples >> k samples.
-    for (int layer = 0; layer < CKMultiWaveFilm::kLayers; ++layer) {
+    for (int layer = firstLayer; layer < endLayer; ++layer) {
         const double rate = std::ldexp(static_cast<double>(static_cast<uint32_t>(frADC)), -layer);
         const long long store = CKWave::GetStoreBytesFor(rate, static_cast<long>(nSamples >> layer));
         if (store < 0) return -1;
-        total += store * nChannels;  // at most 16 stores of under 2^31 bytes: no overflow
+        total += store * nChannels;  // at most 16 stores of under 2^37 bytes: no overflow
     }
     return total;
+}
+
+long long FilmSpace::GetRequiredBytes(unsigned long frADC, int nChannels, int nSamples) {
+    return LayerBytes(frADC, nChannels, nSamples, 0, 1);
+}
+
+long long FilmSpace::GetDecimatedBytes(unsigned long frADC, int nChannels, int nSamples) {
+    return LayerBytes(frADC, nChannels, nSamples, 1, CKMultiWaveFilm::kLayers);
 }
 
 bool FilmSpace::GetFreeBytes(const std::string& folder, unsigned long long& freeBytes) {
@@ -38,21 +47,28 @@ bool FilmSpace::GetFreeBytes(const std::string& folder, unsigned long long& free
 }
 
 std::string FilmSpace::GetShortageMessage(const std::string& folder, long long required,
-                                          unsigned long long freeBytes) {
+                                          unsigned long long freeBytes, const std::string& consequence) {
     if (required < 0 || static_cast<unsigned long long>(required) <= freeBytes) return {};
     char sizes[160];
     std::snprintf(sizes, sizeof sizes, "нужно %lld байт, свободно %llu байт", required, freeBytes);
-    return "Недостаточно места во временной папке " + folder + ":\n" + sizes +
-           ".\n\nДокумент открыт не будет!";
+    return "Недостаточно места во временной папке " + folder + ":\n" + sizes + ".\n\n" + consequence;
+}
+
+bool FilmSpace::CheckRoom(const std::string& folder, long long required, const std::string& consequence) {
+    unsigned long long freeBytes = 0;
+    if (required < 0 || !GetFreeBytes(folder, freeBytes)) return true;
+    const std::string message = GetShortageMessage(folder, required, freeBytes, consequence);
+    if (message.empty()) return true;
+    platform::ShowMessage(message);
+    return false;
 }
 
 bool FilmSpace::CheckRoomForFilm(const std::string& folder, unsigned long frADC, int nChannels,
                                  int nSamples) {
-    const long long required = GetRequiredBytes(frADC, nChannels, nSamples);
-    unsigned long long freeBytes = 0;
-    if (required < 0 || !GetFreeBytes(folder, freeBytes)) return true;
-    const std::string message = GetShortageMessage(folder, required, freeBytes);
-    if (message.empty()) return true;
-    platform::ShowMessage(message);
-    return false;
+    return CheckRoom(folder, GetRequiredBytes(frADC, nChannels, nSamples), kNotOpened);
+}
+
+bool FilmSpace::CheckRoomForDecimation(const std::string& folder, unsigned long frADC, int nChannels,
+                                       int nSamples) {
+    return CheckRoom(folder, GetDecimatedBytes(frADC, nChannels, nSamples), kNotDecimated);
 }

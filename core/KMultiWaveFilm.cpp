@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FilmSpace.h"
 #include "Messages.h"
 
 CKMultiWaveFilm::CKMultiWaveFilm() = default;
@@ -16,23 +17,45 @@ CKMultiWaveFilm::~CKMultiWaveFilm() {
 bool CKMultiWaveFilm::CreateKMultiWaveFilm(const std::string& folder, unsigned long frADC, int nChannels,
                                            int nBitsPerSample, int nSamples) {
     m_bDecimateWavesAreCalculated = false;
-    for (int layer = 0; layer < kLayers; ++layer) {
-        if (nChannels != 1 && nChannels != 2) {
-            platform::ShowMessage(
-                "CKMultiWaveFilm::CreateKMultiWaveFilm()\nНекорректное число звуковых каналов.");
-            return false;
-        }
-        const double rate = std::ldexp(static_cast<double>(static_cast<uint32_t>(frADC)), -layer);
-        const long samples = static_cast<long>(nSamples >> layer);
-        if (nChannels == 2) {
-            const int made = GetKWave(layer, 1)->CreateKWave(folder, rate, nBitsPerSample, samples, 0.0);
-            if (made == 0 || made == -1) return false;
-        }
-        const int made = GetKWave(layer, 0)->CreateKWave(folder, rate, nBitsPerSample, samples, 0.0);
+    if (nChannels != 1 && nChannels != 2) {
+        platform::ShowMessage(
+            "CKMultiWaveFilm::CreateKMultiWaveFilm()\nНекорректное число звуковых каналов.");
+        return false;
+    }
+    m_strFolder = folder;
+    const double rate = static_cast<double>(static_cast<uint32_t>(frADC));
+    for (int channel = nChannels - 1; channel >= 0; --channel) {
+        const long long made = GetKWave(0, channel)->CreateKWave(folder, rate, nBitsPerSample, nSamples, 0.0);
         if (made == 0 || made == -1) return false;
     }
     m_nChannels = nChannels;
     return true;
+}
+
+bool CKMultiWaveFilm::CreateDecimatedStores() {
+    const CKWave& main = m_KWaves[0];
+    const auto frADC = static_cast<unsigned long>(main.GetFrADC());
+    const int samples = static_cast<int>(main.GetNSamples());
+    if (!FilmSpace::CheckRoomForDecimation(m_strFolder, frADC, m_nChannels, samples)) return false;
+    for (int layer = 1; layer < kLayers; ++layer) {
+        // The same rate and length rule as the film: FrADC/2^k, samples >> k.
+        const double rate = std::ldexp(main.GetFrADC(), -layer);
+        for (int channel = m_nChannels - 1; channel >= 0; --channel) {
+            const long long made =
+                GetKWave(layer, channel)
+                    ->CreateKWave(m_strFolder, rate, main.GetNBitsPerSample(), samples >> layer, 0.0);
+            if (made == 0 || made == -1) {
+                DeleteDecimatedStores();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void CKMultiWaveFilm::DeleteDecimatedStores() {
+    for (int layer = 1; layer < kLayers; ++layer)
+        for (int channel = 0; channel < kChannelSlots; ++channel) GetKWave(layer, channel)->DeleteKWave();
 }
 
 double CKMultiWaveFilm::GetTimeLength_in_seconds() const {

@@ -5,6 +5,9 @@
 //
 // Every layer of every channel is one CKWave, element 2*layer + channel of
 // the film; for a mono film the channel-1 elements exist but stay empty.
+// Layers 1..7 are read only once decimated, so their stores are made by
+// CalculateDecimateWaves, not with the film: opening a file takes the
+// layer-0 stores alone.
 // The document owns the film; views hold non-owning pointers to its signals.
 #pragma once
 
@@ -25,11 +28,12 @@ public:
     CKMultiWaveFilm(const CKMultiWaveFilm&) = delete;
     CKMultiWaveFilm& operator=(const CKMultiWaveFilm&) = delete;
 
-    // Creates every layer of every channel (zeroed, guard bands included) in
-    // temporary files in `folder`: layer by layer, channel 1 before channel 0
-    // in a stereo film. False on a channel count other than 1 or 2 (with a
-    // message) or as soon as one signal cannot be created; the signals made
-    // before keep their files until the film is destroyed.
+    // Creates layer 0 of every channel (zeroed, guard bands included) in
+    // temporary files in `folder`, channel 1 before channel 0 in a stereo
+    // film; `folder` is kept for the decimated layers. False on a channel
+    // count other than 1 or 2 (with a message) or as soon as one signal
+    // cannot be created; the signals made before keep their files until the
+    // film is destroyed.
     bool CreateKMultiWaveFilm(const std::string& folder, unsigned long frADC, int nChannels,
                               int nBitsPerSample, int nSamples);
 
@@ -46,11 +50,20 @@ public:
     double GetTimeLength_in_seconds() const;
     bool GetDecimateWaveAreCalculated() const { return m_bDecimateWavesAreCalculated; }
 
-    // Fills layers 1..7 of every channel from layer 0 (once; later calls
-    // return true at once). False when memory for the filter ran short.
+    // Makes the stores of layers 1..7 of every channel and fills them from
+    // layer 0 (once; later calls return true at once). False, after a
+    // message, when the temporary folder lacks the room, a store cannot be
+    // made (the decimated stores made so far go again) or memory for the
+    // filter ran short.
     bool CalculateDecimateWaves();
 
 protected:
+    // The stores of layers 1..7, after the free-space check; false (with the
+    // stores of those layers released) when one cannot be made.
+    bool CreateDecimatedStores();
+    void DeleteDecimatedStores();
+
+    std::string m_strFolder;
     CKWave m_KWaves[kLayers * kChannelSlots];
     bool m_bDecimateWavesAreCalculated = false;
     int m_nChannels = 0;

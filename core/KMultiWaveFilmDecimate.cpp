@@ -28,6 +28,8 @@ bool CKMultiWaveFilm::CalculateDecimateWaves() {
         return false;
     }
 
+    if (!CreateDecimatedStores()) return false;
+
     progress.Create(platform::GetMainWindow());
     for (int ch = 0; ch < m_nChannels; ++ch) {
         // Each layer is made from the finished layer below it.

@@ -13,9 +13,6 @@ constexpr int kMinStartSampleNumber = 1025;
 
 constexpr int kAnalyticFilterLength = 2049;
 
-// The store's byte size must fit in 31 bits.
-constexpr long long kMaxStoreBytes = 2147483647LL;
-
 }  // namespace
 
 std::string CKWave::cWorkBuffer;
@@ -39,14 +36,14 @@ int CKWave::GetGuardBandFor(double frADC) {
 
 long long CKWave::GetStoreBytesFor(double frADC, long nSamples) {
     const int guard = GetGuardBandFor(frADC);
-    if (guard < 0 || nSamples < 0 || nSamples > kMaxStoreBytes) return -1;
+    if (guard < 0 || nSamples < 0 || nSamples > kMaxSamples) return -1;
+    // Below 2^32 samples of 16 bytes: far inside 64 bits and a size_t.
     const long long total = static_cast<long long>(nSamples) + 2LL * guard;
-    if (kMaxStoreBytes / total < static_cast<long long>(sizeof(KCOMPLEX_KFLOAT))) return -1;
     return static_cast<long long>(sizeof(KCOMPLEX_KFLOAT)) * total;
 }
 
-int CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
-                        double frequency) {
+long long CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
+                              double frequency) {
     if (!(frADC > 0.0)) return 0;  // NaN is refused as well
     m_dFrADC = frADC;
     if (nBitsPerSample <= 0) return 0;
@@ -107,7 +104,7 @@ int CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSam
     m_pFirstComplexSample = m_pView + m_nStartSampleNumber;
     m_nSamples = nSamples;
     m_bRealPartOfSignalReady = true;
-    return static_cast<int>(bytes);
+    return bytes;
 }
 
 void CKWave::DeleteKWave() {

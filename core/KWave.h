@@ -30,10 +30,10 @@ public:
     // Creates the zeroed store for nSamples samples at the rate frADC in a new
     // temporary file in `folder`. Returns the store's byte size (> 0), 0 on
     // failure (after a message where the cause is a file, mapping or view),
-    // or -1 when the store would not fit in 31 bits of bytes. A store this
-    // signal already had is released first.
-    int CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
-                    double frequency);
+    // or -1 when nSamples exceeds kMaxSamples or the guard band cannot be
+    // made. A store this signal already had is released first.
+    long long CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
+                          double frequency);
     // Releases the store and removes its temporary file; harmless when there is none.
     void DeleteKWave();
 
@@ -61,8 +61,11 @@ public:
     // The guard band S a store at the rate frADC gets, or -1 when it would
     // not fit in half the range of int.
     static int GetGuardBandFor(double frADC);
+    // The most samples a store holds: sample numbers are ints.
+    static constexpr long kMaxSamples = 2147483647L;
     // The byte size of the store CreateKWave makes for nSamples samples at
-    // frADC, guard bands included, or -1 when it would not fit in 31 bits.
+    // frADC, guard bands included (64-bit: a store of an hour of stereo at
+    // 48 kHz is several gigabytes), or -1 beyond kMaxSamples or the guard band.
     static long long GetStoreBytesFor(double frADC, long nSamples);
 
     // Fills the imaginary parts of samples 0..N-1 with the Hilbert transform

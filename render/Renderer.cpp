@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <cmath>
 #include <new>
+#include <optional>
 
 #include "ConsoleProgress.h"
 #include "FGTComputation.h"
@@ -11,6 +12,7 @@
 #include "FonavidDoc.h"
 #include "KMultiWaveFilm.h"
 #include "KWave.h"
+#include "KWaveFileRead.h"
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "PasFilmGrid.h"
@@ -31,6 +33,8 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     m_pDoc = std::make_unique<CFonavidDoc>();
     // Files of runs that were killed go first, as at the viewer's start.
     TempFileMapping::RemoveStaleFiles(m_pDoc->GetTemporaryFolder());
+    // A picture that cannot be made is refused before a long file loads.
+    if (!PlanFromHeader(options)) return false;
     if (m_pProgress != nullptr) {
         m_pProgress->Begin("Загружается файл " + options.input, CFonavidDoc::kLoadProgressSteps);
         m_pDoc->SetLoadProgress(m_pProgress);
@@ -46,9 +50,10 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     }
     if (options.layer != 0 && !film.GetDecimateWaveAreCalculated() && !film.CalculateDecimateWaves())
         return false;
-    if (!BindGrid(options)) return false;
-
+    const CKWave* bound = film.GetKWave(0, 0);
+    if (!Plan(options, bound->GetFrADC(), bound->GetNBitsPerSample(), bound->GetNSamples())) return false;
     CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
+    m_settings.wave = wave;
     // The levels a bound pane starts with, unless given.
     const int bits = wave->GetNBitsPerSample();
     m_settings.upperLevel = options.upperLevel.value_or(sonogram::PaneSettings::kDefaultUpperLevel);
@@ -63,13 +68,8 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         wave->CalculateImaginaryPartOfSignal();
         m_settings.RaiseForHighQuality();
     }
-    if (!ChooseRange(options)) return false;
-
-    const int rows = m_settings.fftSize / 2;
-    m_nFgtRows = options.fgt ? fgt::RowCount(film.GetKWave(0, 0)->GetFrADC()) : 0;
-    const long sonogramHeight = rows + 1L;
+    const long sonogramHeight = m_settings.fftSize / 2 + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
-    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight)) return false;
 
     QImage ring;
     if (m_pProgress != nullptr)
@@ -127,15 +127,34 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     return true;
 }
 
-bool Renderer::BindGrid(const RenderOptions& options) {
-    CKMultiWaveFilm& film = m_pDoc->m_film;
-    const CKWave* bound = film.GetKWave(0, 0);
+bool Renderer::PlanFromHeader(const RenderOptions& options) {
+    // Whatever the header cannot tell is left to the load, which reports it.
+    CKWaveFileRead header;
+    platform::MessageSink previous = platform::SetMessageSink([](const std::string&, const std::string&) {});
+    const bool opened = header.OpenWaveFile(options.input);
+    platform::SetMessageSink(std::move(previous));
+    const int channels = opened ? header.GetNChannels() : 0;
+    const long samples = opened ? header.GetSizeInSamples() : 0;
+    if (channels < 1 || channels > 2 || options.channel > channels || samples > CKWave::kMaxSamples)
+        return true;
+    return Plan(options, static_cast<double>(header.GetFrADC()), header.GetFormat().wBitsPerSample, samples);
+}
+
+bool Renderer::Plan(const RenderOptions& options, double frADC, int bits, long nSamples) {
+    if (!BindGrid(options, frADC, bits)) return false;
+    m_dLayerRate = pasfilm::LayerRate(frADC, options.layer);
+    if (!ChooseRange(options, m_dLayerRate, nSamples >> options.layer)) return false;
+    m_nFgtRows = options.fgt ? fgt::RowCount(frADC) : 0;
+    const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
+    return CheckPictureSize(m_nWidth, m_settings.fftSize / 2 + 1L + fgtHeight);
+}
+
+bool Renderer::BindGrid(const RenderOptions& options, double frADC, int bits) {
     const int n = options.fftSize;
     // A pane binds to layer 0 and derives its grid from the FFT length.
     m_settings = SonogramRenderer::Settings();
-    static_cast<sonogram::PaneSettings&>(m_settings) =
-        sonogram::PaneSettings::Bound(bound->GetFrADC(), bound->GetNBitsPerSample(), n);
-    m_settings.wave = film.GetKWave(options.layer, options.channel - 1);
+    static_cast<sonogram::PaneSettings&>(m_settings) = sonogram::PaneSettings::Bound(frADC, bits, n);
+    const double rate = pasfilm::LayerRate(frADC, options.layer);
 
     // Another channel, layer or grid is chosen in the FAS-film dialog.
     const bool tuned = options.layer != 0 || options.channel != 1 ||
@@ -145,7 +164,6 @@ bool Renderer::BindGrid(const RenderOptions& options) {
         // The FAS-film dialog: another rate starts from the optimal grid of
         // that rate, a preset replaces the grid, typed sizes replace it too,
         // and the step is kept within the sonel's span.
-        const double rate = pasfilm::LayerRate(film.GetFrADC(), options.layer);
         pasfilm::Grid chosen;
         bool replaced = true;
         switch (options.preset) {
@@ -175,19 +193,28 @@ bool Renderer::BindGrid(const RenderOptions& options) {
         if (options.stepSamples) m_settings.stepSamples = *options.stepSamples;
         m_settings.stepSamples =
             pasfilm::ComputeReadouts(rate, m_settings.sonelFreqHz, m_settings.stepSamples, n).nStep;
+        // The dialog clamps a typed step silently; a step given on the
+        // command line that the sonel does not allow is named instead.
+        if (options.stepSamples && m_settings.stepSamples != *options.stepSamples) {
+            platform::ShowMessage("Шаг " + std::to_string(*options.stepSamples) +
+                                  " отсчетов (--step) больше, чем позволяет сонел " +
+                                  pasfilm::FormatGeneral15(m_settings.sonelFreqHz) + " Гц: не более " +
+                                  std::to_string(m_settings.stepSamples) +
+                                  " отсчетов. Задайте меньший шаг или меньший размер сонела (--sonel, "
+                                  "--preset).");
+            return false;
+        }
     }
-    if (m_settings.wave->GetStartSampleNumber() < n / 2) {
+    if (CKWave::GetGuardBandFor(rate) < n / 2) {
         platform::ShowMessage("Размер БПФ " + std::to_string(n) + " слишком велик для сигналов этого файла.");
         return false;
     }
     return true;
 }
 
-bool Renderer::ChooseRange(const RenderOptions& options) {
-    const CKWave* wave = m_settings.wave;
-    const int columns = SonogramRenderer::ColumnCount(m_settings);
-    const double rate = wave->GetFrADC();
+bool Renderer::ChooseRange(const RenderOptions& options, double rate, long nSamples) {
     const int step = m_settings.stepSamples;
+    const int columns = sonogram::ColumnCount(nSamples, step);
     // Columns are the nearest to the times, as the panes find them.
     int first = 0;
     if (options.startSeconds) first = sonogram::ColumnFromTime(*options.startSeconds, rate, step, columns);
@@ -200,8 +227,8 @@ bool Renderer::ChooseRange(const RenderOptions& options) {
     if (columns <= 0 || end <= first) {
         platform::ShowMessage(
             "В заданном диапазоне времени нет ни одного столбца сонограммы: сигнал длится " +
-            Fixed(static_cast<double>(wave->GetNSamples()) / rate, 3) + " с, столбцов " +
-            std::to_string(columns) + " с шагом " + std::to_string(step) + " отсчетов.");
+            Fixed(static_cast<double>(nSamples) / rate, 3) + " с, столбцов " + std::to_string(columns) +
+            " с шагом " + std::to_string(step) + " отсчетов.");
         return false;
     }
     m_nFirstColumn = first;
@@ -211,11 +238,19 @@ bool Renderer::ChooseRange(const RenderOptions& options) {
 
 bool Renderer::CheckPictureSize(long width, long height) {
     if (width > kMaxSide || height > kMaxSide) {
+        // Columns are the range over the step, and the sonel's span bounds
+        // the step: name what can still change their count.
+        const std::optional<int> maxStep = pasfilm::MaxStep(m_dLayerRate, m_settings.sonelFreqHz);
+        std::string advice = "Задайте меньший диапазон времени (--start, --end)";
+        if (!maxStep || m_settings.stepSamples < *maxStep)
+            advice +=
+                ", больший шаг (--step" +
+                (maxStep ? ", не более " + std::to_string(*maxStep) + " отсчетов при этом сонеле" : "") + ")";
+        advice +=
+            " или меньший размер сонела по частоте (--sonel, --preset), при котором шаг может быть больше.";
         platform::ShowMessage("Картинка слишком велика: " + std::to_string(width) + " × " +
                               std::to_string(height) + " точек, а PNG-файл вмещает не более " +
-                              std::to_string(kMaxSide) +
-                              " точек по каждой стороне. Задайте меньший диапазон времени (--start, --end) "
-                              "или больший шаг (--step).");
+                              std::to_string(kMaxSide) + " точек по каждой стороне. " + advice);
         return false;
     }
     // The ring of columns and the picture, four bytes a pixel each.

@@ -43,8 +43,14 @@ public:
     CFonavidDoc* GetDocument() const { return m_pDoc.get(); }
 
 private:
-    bool BindGrid(const RenderOptions& options);
-    bool ChooseRange(const RenderOptions& options);
+    // The grid, the columns and the picture's size for a file of rate
+    // `frADC`, `bits` bits and `nSamples` samples a channel, each refused
+    // with its message: from the header before loading, and again from the
+    // loaded film.
+    bool PlanFromHeader(const RenderOptions& options);
+    bool Plan(const RenderOptions& options, double frADC, int bits, long nSamples);
+    bool BindGrid(const RenderOptions& options, double frADC, int bits);
+    bool ChooseRange(const RenderOptions& options, double rate, long nSamples);
     bool CheckPictureSize(long width, long height);
 
     ConsoleProgress* m_pProgress;
@@ -54,4 +60,5 @@ private:
     int m_nWidth = 0;
     int m_nFgtRows = 0;
     double m_dCursorTime = 0.0;
+    double m_dLayerRate = 0.0;
 };

@@ -43,21 +43,27 @@ TEST(FilmSpace, RequiredBytesMatchTheGuardBandsAndLayers) {
     // At 44100 Hz the guard band is 301589 samples; layer k has 441000 >> k
     // samples at 44100 / 2^k Hz, each complex sample two doubles (16 bytes).
     EXPECT_EQ(GuardBand(44100.0), 301589);
-    long long mono = 0;
-    for (int k = 0; k < 8; ++k) mono += 16 * ((441000 >> k) + 2 * GuardBand(44100.0 / (1 << k)));
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, 441000), mono);
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 2, 441000), 2 * mono);
+    // Opening takes layer 0, decimation layers 1..7.
+    const long long layer0 = 16 * (441000 + 2 * GuardBand(44100.0));
+    long long lower = 0;
+    for (int k = 1; k < 8; ++k) lower += 16 * ((441000 >> k) + 2 * GuardBand(44100.0 / (1 << k)));
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, 441000), layer0);
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 2, 441000), 2 * layer0);
+    EXPECT_EQ(FilmSpace::GetDecimatedBytes(44100, 1, 441000), lower);
+    EXPECT_EQ(FilmSpace::GetDecimatedBytes(44100, 2, 441000), 2 * lower);
     // Low rates hit the 1025-sample floor at every layer.
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(100, 1, 0), 8 * 16 * 2 * 1025);
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(100, 1, 0), 16 * 2 * 1025);
+    EXPECT_EQ(FilmSpace::GetDecimatedBytes(100, 1, 0), 7 * 16 * 2 * 1025);
 }
 
 TEST(FilmSpace, RequiredBytesRefuseWhatNoStoreCanHold) {
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 0, 100), -1);
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 3, 100), -1);
     EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, -1), -1);
-    // 2^31 bytes is 2^27 complex samples: one more than fits in a store.
-    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 1, (1 << 27) - 2 * 301589), -1);
-    EXPECT_GT(FilmSpace::GetRequiredBytes(44100, 1, (1 << 27) - 2 * 301589 - 1), 0);
+    // The longest signal: stores far beyond 2^31 bytes, counted in 64 bits.
+    const long long longest = 16 * (2147483647LL + 2 * 301589);
+    EXPECT_EQ(FilmSpace::GetRequiredBytes(44100, 2, 2147483647), 2 * longest);
+    EXPECT_GT(FilmSpace::GetDecimatedBytes(44100, 2, 2147483647), longest);
     // A guard band beyond half the range of int.
     EXPECT_EQ(FilmSpace::GetRequiredBytes(4294967295UL, 1, 1), -1);
 }
@@ -68,8 +74,12 @@ TEST(FilmSpace, RequiredBytesAreWhatAFilmPutsOnDisk) {
         SCOPED_TRACE(channels);
         CKMultiWaveFilm film;
         ASSERT_TRUE(film.CreateKMultiWaveFilm(folder.path(), 8000, channels, 16, 12345));
+        EXPECT_EQ(folder.tempSignalFiles().size(), static_cast<size_t>(channels));
+        const long long opened = FilmSpace::GetRequiredBytes(8000, channels, 12345);
+        EXPECT_EQ(SumOfSignalFileSizes(folder), opened);
+        ASSERT_TRUE(film.CalculateDecimateWaves());
         EXPECT_EQ(folder.tempSignalFiles().size(), static_cast<size_t>(8 * channels));
-        EXPECT_EQ(SumOfSignalFileSizes(folder), FilmSpace::GetRequiredBytes(8000, channels, 12345));
+        EXPECT_EQ(SumOfSignalFileSizes(folder), opened + FilmSpace::GetDecimatedBytes(8000, channels, 12345));
     }
     EXPECT_TRUE(folder.tempSignalFiles().empty());
 }
@@ -91,6 +101,10 @@ TEST(FilmSpace, ShortageMessageNamesFolderAndSizes) {
     EXPECT_EQ(FilmSpace::GetShortageMessage("/var/tmp/сигналы", 5000000000LL, 4999999999ULL),
               "Недостаточно места во временной папке /var/tmp/сигналы:\nнужно 5000000000 байт, свободно "
               "4999999999 байт.\n\nДокумент открыт не будет!");
+    EXPECT_EQ(
+        FilmSpace::GetShortageMessage("/tmp/x", 2, 1, FilmSpace::kNotDecimated),
+        "Недостаточно места во временной папке /tmp/x:\nнужно 2 байт, свободно 1 байт.\n\nЧастотные слои "
+        "1–7 рассчитаны не будут.");
 }
 
 TEST(FilmSpace, CheckShowsOneMessageOnlyWhenShort) {
@@ -103,13 +117,20 @@ TEST(FilmSpace, CheckShowsOneMessageOnlyWhenShort) {
     EXPECT_EQ(messages.count(), 0u);
     unsigned long long freeBytes = 0;
     ASSERT_TRUE(FilmSpace::GetFreeBytes(folder.path(), freeBytes));
-    // The largest stereo film needs about 8 GiB; only a disk with more free
-    // space than that lets it through.
-    const int samples = (1 << 27) - 2 * 301589 - 1;
-    const long long required = FilmSpace::GetRequiredBytes(44100, 2, samples);
-    const bool fits = static_cast<unsigned long long>(required) <= freeBytes;
+    // The longest stereo film needs about 64 GiB at layer 0 and 64 GiB more
+    // when decimated; only a disk with that much free lets each through.
+    const int samples = 2147483647;
+    const bool fits =
+        static_cast<unsigned long long>(FilmSpace::GetRequiredBytes(44100, 2, samples)) <= freeBytes;
     EXPECT_EQ(FilmSpace::CheckRoomForFilm(folder.path(), 44100, 2, samples), fits);
     EXPECT_EQ(messages.count(), fits ? 0u : 1u);
+    const bool lowerFit =
+        static_cast<unsigned long long>(FilmSpace::GetDecimatedBytes(44100, 2, samples)) <= freeBytes;
+    EXPECT_EQ(FilmSpace::CheckRoomForDecimation(folder.path(), 44100, 2, samples), lowerFit);
+    EXPECT_EQ(messages.count(), (fits ? 0u : 1u) + (lowerFit ? 0u : 1u));
+    if (!lowerFit) {
+        EXPECT_NE(messages.last().find(FilmSpace::kNotDecimated), std::string::npos);
+    }
     EXPECT_TRUE(folder.tempSignalFiles().empty());
 }
 
@@ -162,7 +183,7 @@ TEST_F(FilmSpaceDocTest, FileSizeLimitGivesTheMappingMessageAndLeavesNoFile) {
 TEST_F(FilmSpaceDocTest, AFailedLoadRemovesOnlyItsOwnFiles) {
     // Under a 4 MiB file-size limit a mono 8000 Hz film (every store under
     // 2 MB) loads, while a stereo 44100 Hz film fails at its first store:
-    // the failed load leaves nothing, and the loaded document keeps its eight.
+    // the failed load leaves nothing, and the loaded document keeps its one.
     const std::string small = Write("small.wav", testwav::pcm16(8000, 1, std::vector<int16_t>(800, 1)));
     const std::string large = Write("large.wav", testwav::pcm16(44100, 2, std::vector<int16_t>(2000, 1)));
     const pid_t child = fork();
@@ -186,7 +207,7 @@ TEST_F(FilmSpaceDocTest, AFailedLoadRemovesOnlyItsOwnFiles) {
                 if (m_temp.tempSignalFiles().size() != keptFiles) code = 6;
             }
             if (opened) code = 5;
-            if (keptFiles != 8) code = 7;
+            if (keptFiles != 1) code = 7;
         }
         _exit(code);
     }

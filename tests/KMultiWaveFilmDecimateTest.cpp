@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QWidget>
 #include <cmath>
@@ -143,4 +145,30 @@ TEST_F(KMultiWaveFilmDecimateTest, EmptyAndUncreatedFilmsComplete) {
     EXPECT_TRUE(never.CalculateDecimateWaves());
     EXPECT_TRUE(never.GetDecimateWaveAreCalculated());
     EXPECT_TRUE(m_main.isEnabled());
+}
+
+TEST_F(KMultiWaveFilmDecimateTest, AStoreThatCannotBeMadeEndsDecimationWithoutItsFiles) {
+    // The temporary folder is away while the lower layers are made: one
+    // message, no decimated store, layer 0 untouched; back in place, the
+    // same command decimates.
+    MakeFilm(2, 300);
+    const std::string away = m_dir.path() + ".away";
+    ASSERT_EQ(std::rename(m_dir.path().c_str(), away.c_str()), 0);
+    {
+        MessageCapture messages;
+        EXPECT_FALSE(m_film.CalculateDecimateWaves());
+        EXPECT_FALSE(m_film.GetDecimateWaveAreCalculated());
+        ASSERT_EQ(messages.count(), 1u);
+        EXPECT_EQ(messages.last().rfind("Не удалось открыть временный KWave файл " + m_dir.path() + "/", 0),
+                  0u);
+    }
+    ASSERT_EQ(std::rename(away.c_str(), m_dir.path().c_str()), 0);
+    EXPECT_EQ(m_dir.tempSignalFiles().size(), 2u);
+    for (int layer = 1; layer < 8; ++layer)
+        for (int ch = 0; ch < 2; ++ch)
+            EXPECT_EQ(m_film.GetKWave(layer, ch)->GetFirstComplexSample(), nullptr);
+    EXPECT_EQ(m_film.GetKWave(0, 1)->GetFirstComplexSample()[0].re, 1.0);
+    EXPECT_TRUE(m_main.isEnabled());
+    ASSERT_TRUE(m_film.CalculateDecimateWaves());
+    EXPECT_EQ(m_dir.tempSignalFiles().size(), 16u);
 }

@@ -39,6 +39,10 @@ TEST(KMultiWaveFilm, MonoFilmHasEightHalvingLayersInEightFiles) {
     ASSERT_TRUE(film.CreateKMultiWaveFilm(dir.path(), 44100, 1, 16, 1000));
     EXPECT_EQ(film.GetChannels(), 1);
     EXPECT_EQ(film.GetFrADC(), 44100.0);
+    // Opening makes layer 0 alone; the lower layers come with decimation.
+    EXPECT_EQ(dir.tempSignalFiles().size(), 1u);
+    for (int k = 1; k < 8; ++k) EXPECT_EQ(film.GetKWave(k, 0)->GetFirstComplexSample(), nullptr) << k;
+    ASSERT_TRUE(film.CalculateDecimateWaves());
     EXPECT_EQ(messages.count(), 0u);
 
     const long expectedSamples[8] = {1000, 500, 250, 125, 62, 31, 15, 7};
@@ -62,6 +66,8 @@ TEST(KMultiWaveFilm, StereoFilmHasSixteenSeparateStores) {
     CKMultiWaveFilm film;
     ASSERT_TRUE(film.CreateKMultiWaveFilm(dir.path(), 8000, 2, 16, 999));
     EXPECT_EQ(film.GetChannels(), 2);
+    EXPECT_EQ(dir.tempSignalFiles().size(), 2u);
+    ASSERT_TRUE(film.CalculateDecimateWaves());
     EXPECT_EQ(dir.tempSignalFiles().size(), 16u);
 
     std::set<const KCOMPLEX_KFLOAT*> stores;
@@ -91,6 +97,7 @@ TEST(KMultiWaveFilm, ZeroSampleFileHasGuardBandsOnly) {
     testwav::TempDir dir;
     CKMultiWaveFilm film;
     ASSERT_TRUE(film.CreateKMultiWaveFilm(dir.path(), 44100, 2, 16, 0));
+    ASSERT_TRUE(film.CalculateDecimateWaves());
     for (int k = 0; k < 8; ++k) {
         for (int ch = 0; ch < 2; ++ch) {
             const CKWave* w = film.GetKWave(k, ch);
@@ -121,6 +128,7 @@ TEST(KMultiWaveFilm, DestructionRemovesEveryFile) {
     {
         CKMultiWaveFilm film;
         ASSERT_TRUE(film.CreateKMultiWaveFilm(dir.path(), 44100, 2, 16, 4410));
+        ASSERT_TRUE(film.CalculateDecimateWaves());
         EXPECT_EQ(dir.tempSignalFiles().size(), 16u);
     }
     EXPECT_TRUE(dir.tempSignalFiles().empty());
@@ -131,7 +139,8 @@ TEST(KMultiWaveFilm, TooLargeOrMissingFolderFailsWithoutFiles) {
     {
         MessageCapture messages;
         CKMultiWaveFilm film;
-        EXPECT_FALSE(film.CreateKMultiWaveFilm(dir.path(), 44100, 2, 16, 134000000));
+        // A rate whose guard band alone is beyond what a store can have.
+        EXPECT_FALSE(film.CreateKMultiWaveFilm(dir.path(), 4294967295UL, 2, 16, 100));
         EXPECT_EQ(messages.count(), 0u);  // too large is silent
         EXPECT_EQ(film.GetChannels(), 0);
         EXPECT_TRUE(dir.tempSignalFiles().empty());
@@ -158,7 +167,8 @@ TEST(KMultiWaveFilm, FailurePartWayKeepsFilesUntilDestruction) {
         const int probe = dup(0);
         if (probe < 0) _exit(10);
         close(probe);
-        const int ceiling = probe + 5;
+        // One store can be made: the second channel's fails.
+        const int ceiling = probe + 1;
         size_t freeDescriptors = 0;
         for (int fd = 0; fd < ceiling; ++fd) freeDescriptors += fcntl(fd, F_GETFD) == -1;
         struct rlimit original {};

@@ -171,18 +171,50 @@ TEST(KWave, TooLargeStoreReturnsMinusOneAndLeavesNoFile) {
     testwav::TempDir dir;
     MessageCapture messages;
     CKWave w;
-    EXPECT_EQ(w.CreateKWave(dir.path(), 44100.0, 16, 134000000, 0.0), -1);
+    // One sample more than a sample number can count.
+    EXPECT_EQ(w.CreateKWave(dir.path(), 44100.0, 16, 2147483648L, 0.0), -1);
     EXPECT_EQ(w.GetFirstComplexSample(), nullptr);
-    EXPECT_TRUE(dir.tempSignalFiles().empty());
-    EXPECT_EQ(messages.count(), 0u);
-
-    // The last size that fits: 16 * T <= 2^31 - 1.
     const long s = ExpectedGuard(44100.0);
-    const long largest = 2147483647L / 16 - 2 * s;
-    EXPECT_EQ(w.CreateKWave(dir.path(), 44100.0, 16, largest + 1, 0.0), -1);
+    EXPECT_EQ(CKWave::GetStoreBytesFor(44100.0, 2147483647L), 16 * (2147483647L + 2 * s));
+    EXPECT_EQ(CKWave::GetStoreBytesFor(44100.0, 2147483648L), -1);
     // A rate so high that the guard band alone overflows.
     EXPECT_EQ(w.CreateKWave(dir.path(), 1e12, 16, 0, 0.0), -1);
     EXPECT_EQ(w.CreateKWave(dir.path(), INFINITY, 16, 0, 0.0), -1);
+    EXPECT_TRUE(dir.tempSignalFiles().empty());
+    EXPECT_EQ(messages.count(), 0u);
+}
+
+TEST(KWave, StoreBeyondTwoGibibytesIsAddressedInFull) {
+    // 134000000 samples at 44100 Hz: 16 * (N + 2S) bytes, past 2^31. Its
+    // space is reserved, not written, so only the pages touched here cost.
+    testwav::TempDir dir;
+    MessageCapture messages;
+    CKWave w;
+    const long n = 134000000L;
+    const long s = ExpectedGuard(44100.0);
+    const long long bytes = 16LL * (n + 2 * s);
+    ASSERT_GT(bytes, 2147483647LL);
+    ASSERT_EQ(w.CreateKWave(dir.path(), 44100.0, 16, n, 0.0), bytes);
+    EXPECT_EQ(w.GetNSamplesTotal(), n + 2 * s);
+    ASSERT_EQ(dir.tempSignalFiles().size(), 1u);
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file(dir.tempSignalFiles()[0]).c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, bytes);
+    // The last guard sample sits at the file's last 16 bytes.
+    KCOMPLEX_KFLOAT* first = w.GetFirstComplexSample();
+    first[n - 1].re = 0.25;
+    first[n + s - 1].im = -0.5;
+    EXPECT_TRUE(w.IsSampleValid(static_cast<int>(n + s - 1)));
+    EXPECT_FALSE(w.IsSampleValid(static_cast<int>(n + s)));
+    EXPECT_EQ(w.GetComplexSampleInTime((n - 1) / 44100.0), first + n - 1);
+    const int fd = open(dir.file(dir.tempSignalFiles()[0]).c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    double tail[2] = {1.0, 1.0};
+    EXPECT_EQ(pread(fd, tail, sizeof tail, static_cast<off_t>(bytes - 16)), 16);
+    close(fd);
+    EXPECT_EQ(tail[0], 0.0);
+    EXPECT_EQ(tail[1], -0.5);
+    w.DeleteKWave();
     EXPECT_TRUE(dir.tempSignalFiles().empty());
     EXPECT_EQ(messages.count(), 0u);
 }

@@ -8,6 +8,7 @@
 #include "Renderer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -413,6 +415,55 @@ TEST_F(RendererTest, PictureWiderThanAPngHoldsIsRefusedBeforeAnyPixel) {
     options.endSeconds = 2.0;
     EXPECT_TRUE(renderer.Render(options, picture));
     EXPECT_EQ(picture.size(), QSize(16000, 513));
+}
+
+TEST_F(RendererTest, TooManyColumnsAreRefusedFromTheHeaderWithAdviceThatApplies) {
+    // About 1.07e9 samples declared over a sparse file: the refusal comes
+    // before any store is made or sample read. At sonel 100 Hz the step is at
+    // most 8000 / (2 pi 100) = 12 samples, which still gives 89 million
+    // columns, 214 million at a step of 5: the advice names what changes the
+    // count.
+    testwav::Bytes b;
+    b.tag("RIFF").u32(0x7FFFFFF0u).tag("WAVE");
+    b.chunk("fmt ", testwav::Bytes::fmtPayload(1, 1, kRate, 16));
+    b.tag("data").u32(0x7FFFFFC0u);
+    const std::string path = m_files.file("declared.wav");
+    ASSERT_TRUE(testwav::writeFile(path, b.data()));
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(b.size()) + 0x7FFFFFC0LL), 0);
+    for (const int step : {5, 12}) {
+        m_messages.clear();
+        RenderOptions options = Options(path);
+        options.sonelFreqHz = 100.0;
+        options.stepSamples = step;
+        Renderer renderer;
+        QImage picture;
+        EXPECT_FALSE(renderer.Render(options, picture));
+        EXPECT_EQ(renderer.GetDocument()->GetFilm()->GetMainKWave(0)->GetFirstComplexSample(), nullptr);
+        EXPECT_EQ(TempFiles(), 0u);
+        ASSERT_EQ(m_messages.count(), 1u);
+        const std::string& text = m_messages.last();
+        EXPECT_EQ(text.rfind("Картинка слишком велика: ", 0), 0u) << text;
+        EXPECT_NE(text.find("--sonel, --preset"), std::string::npos) << text;
+        // A step already at the sonel's limit is not advice.
+        EXPECT_EQ(text.find("--step, не более 12 отсчетов") != std::string::npos, step != 12) << text;
+    }
+}
+
+TEST_F(RendererTest, AStepLongerThanTheSonelIsReportedNotClamped) {
+    RenderOptions options = Options(WriteVoice(1.0));
+    options.sonelFreqHz = 100.0;
+    options.stepSamples = 13;  // one beyond trunc(8000 / (2 pi 100)) = 12
+    Renderer renderer;
+    QImage picture;
+    EXPECT_FALSE(renderer.Render(options, picture));
+    EXPECT_TRUE(picture.isNull());
+    ASSERT_EQ(m_messages.count(), 1u);
+    EXPECT_EQ(m_messages.last(),
+              "Шаг 13 отсчетов (--step) больше, чем позволяет сонел 100 Гц: не более 12 отсчетов. Задайте "
+              "меньший шаг или меньший размер сонела (--sonel, --preset).");
+    options.stepSamples = 12;
+    EXPECT_TRUE(renderer.Render(options, picture));
+    EXPECT_EQ(renderer.GetSettings().stepSamples, 12);
 }
 
 TEST_F(RendererTest, EmptyRangeAndCrossedLevelsAreRefused) {

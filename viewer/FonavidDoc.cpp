@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <climits>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "Messages.h"
 #include "PcmFrameLoader.h"
 #include "PlaybackController.h"
+#include "PrefaultAhead.h"
 #include "Profile.h"
 
 namespace {
@@ -99,13 +99,13 @@ bool CFonavidDoc::LoadFromReader() {
         return false;
     }
     const long samples = m_reader.GetSizeInSamples();
-    if (samples < 0 || samples > INT_MAX) {
+    if (samples < 0 || samples > CKWave::kMaxSamples) {
         platform::ShowMessage(Format(
             "Звуковой файл слишком длинный: %li отсчетов в канале.\n\nДокумент открыт не будет!", samples));
         return false;
     }
 
-    // The whole film must fit into the temporary folder before any store is made.
+    // The layer-0 stores must fit into the temporary folder before any is made.
     if (!FilmSpace::CheckRoomForFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels,
                                      static_cast<int>(samples)))
         return false;
@@ -149,7 +149,14 @@ bool CFonavidDoc::LoadFromReader() {
         return got;
     };
     const bool positioned = m_reader.SeekFileTheVeryBeginingOfWaveData() >= 0;
+    // The stores' pages are mapped on a second thread ahead of the samples
+    // written into them, which otherwise stop at every page.
+    std::vector<PrefaultAhead::Area> areas;
+    for (int c = 0; c < channels; ++c)
+        areas.push_back({destinations[c], static_cast<size_t>(samples) * sizeof(KCOMPLEX_KFLOAT)});
+    PrefaultAhead prefault(std::move(areas));
     const long loaded = positioned ? loader.Load(read, samples, destinations) : 0;
+    prefault.Stop();
     if (positioned && loaded == samples) return true;
     // A file that shrank or failed to read while it loaded would show
     // silence or shifted samples as if they were the recording.

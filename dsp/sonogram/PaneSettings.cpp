@@ -29,13 +29,20 @@ void PaneSettings::RaiseForHighQuality() {
     lowerLevel += rise;
 }
 
-int PaneSettings::ColumnCount(const CKWave* wave) const { return sonogram::ColumnCount(wave, fftSize, stepSamples); }
+int PaneSettings::ColumnCount(const CKWave* wave) const {
+    return sonogram::ColumnCount(wave, fftSize, stepSamples);
+}
 
 int ColumnCount(const CKWave* wave, int fftSize, int stepSamples) {
     if (wave == nullptr || wave->GetFirstComplexSample() == nullptr || !(wave->GetFrADC() > 0.0) ||
         stepSamples <= 0 || wave->GetStartSampleNumber() < fftSize / 2)
         return 0;
-    const long columns = wave->GetNSamples() / stepSamples;
+    return ColumnCount(wave->GetNSamples(), stepSamples);
+}
+
+int ColumnCount(long nSamples, int stepSamples) {
+    if (stepSamples <= 0 || nSamples <= 0) return 0;
+    const long columns = nSamples / stepSamples;
     return columns > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
                                                      : static_cast<int>(columns);
 }

@@ -43,5 +43,8 @@ struct PaneSettings {
 // to read, the step is not positive or a frame of `fftSize` reaches beyond
 // the guard bands.
 int ColumnCount(const CKWave* wave, int fftSize, int stepSamples);
+// The columns of `nSamples` samples with the step `stepSamples` (> 0), at
+// most INT_MAX: what a wave of that length gets.
+int ColumnCount(long nSamples, int stepSamples);
 
 }  // namespace sonogram

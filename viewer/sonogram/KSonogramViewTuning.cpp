@@ -39,10 +39,12 @@ void CKSonogramView::TuneFasFilm() {
     if (newLayer < 0 || newLayer >= CKMultiWaveFilm::kLayers || newChannel < 0 ||
         newChannel >= std::max(1, film.GetChannels()))
         return;
+    // A lower layer has no store until decimated; when that fails (its
+    // message shown) the pane stays on the wave it had.
+    if (newLayer != 0 && !film.GetDecimateWaveAreCalculated() && !film.CalculateDecimateWaves()) return;
     m_dSonelFreqHz = dialog.m_dSonelFreqHz;
     m_nStepSamples = std::max(1, dialog.m_nStepSamples);
     m_pWave = film.GetKWave(newLayer, newChannel);
-    if (newLayer != 0 && !film.GetDecimateWaveAreCalculated()) film.CalculateDecimateWaves();
     FillWindow();
     ClearSpectrumCache();
     ClearPixelCache();
