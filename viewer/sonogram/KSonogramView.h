@@ -29,8 +29,8 @@
 #include <string>
 #include <utility>
 
-#include "ColumnRing.h"
 #include "KComplex.h"
+#include "ColumnRing.h"
 #include "KFFT.h"
 #include "ScrollView.h"
 #include "SonogramColours.h"

@@ -48,8 +48,7 @@ void CKSonogramView::ColourVisibleColumns() {
         }
         // Neighbouring slots that need their colours are coloured together.
         int run = 1;
-        while (xl + run < end && s + run < slotCount && x + run < columns &&
-               m_ring.PixelTag(s + run) != x + run)
+        while (xl + run < end && s + run < slotCount && x + run < columns && m_ring.PixelTag(s + run) != x + run)
             ++run;
         sonogram::ColourColumns(m_nMode, m_ring.Levels(s), m_ring.PhaseSteps(s), rows, run, m_dUpperLevel,
                                 m_dLowerLevel, pixels + s, slotCount);
