@@ -30,6 +30,7 @@ test_packages=(
     desktop-file-utils appstream
     locales
     pulseaudio pulseaudio-utils
+    python3-numpy
 )
 
 case "$set_name" in
