@@ -32,6 +32,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     picture = QImage();
     m_levels = DataFile::SonogramLevels();
     m_fgtLevels.clear();
+    m_pictureOrigin = QPoint();
     m_pDoc.reset();
     // The document removes its temporary files whatever happens next.
     m_pDoc = std::make_unique<CFonavidDoc>();
@@ -164,7 +165,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     return true;
 }
 
-QImage Renderer::WithAxes(const RenderOptions& options, const QImage& picture) const {
+QImage Renderer::WithAxes(const RenderOptions& options, const QImage& picture) {
     const AxisFrame frame;
     AxisFrame::Scales scales;
     const double rate = m_settings.wave->GetFrADC();
@@ -215,6 +216,8 @@ QImage Renderer::WithAxes(const RenderOptions& options, const QImage& picture) c
     pane.upper = levelText(m_settings.upperLevel);
     pane.lower = levelText(m_settings.lowerLevel);
     scales.panes.push_back(std::move(pane));
+    const QMargins margins = frame.Margins(scales, picture.size());
+    m_pictureOrigin = QPoint(margins.left(), margins.top());
     return frame.Frame(picture, scales);
 }
 

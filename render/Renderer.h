@@ -48,6 +48,8 @@ public:
     int GetWidth() const { return m_nWidth; }
     int GetFgtRows() const { return m_nFgtRows; }
     double GetCursorTime() const { return m_dCursorTime; }
+    // Where the picture lies inside its axes (0, 0 without them).
+    QPoint GetPictureOrigin() const { return m_pictureOrigin; }
     CFonavidDoc* GetDocument() const { return m_pDoc.get(); }
 
 private:
@@ -55,7 +57,7 @@ private:
     void FitWidth(const RenderOptions& options);
     bool ChooseRange(const RenderOptions& options);
     void KeepFgtLevels(const FGTOnDemand& values, int height);
-    QImage WithAxes(const RenderOptions& options, const QImage& picture) const;
+    QImage WithAxes(const RenderOptions& options, const QImage& picture);
     bool CheckPictureSize(long width, long height, double dataBytes);
 
     ConsoleProgress* m_pProgress;
@@ -65,6 +67,7 @@ private:
     int m_nWidth = 0;
     int m_nFgtRows = 0;
     double m_dCursorTime = 0.0;
+    QPoint m_pictureOrigin;
     DataFile::SonogramLevels m_levels;
     std::vector<DataFile::FgtRow> m_fgtLevels;
 };
