@@ -49,7 +49,7 @@ double AxisFrame::TimeSpacing() const {
     return QFontMetrics(m_font).horizontalAdvance(QStringLiteral("0000.000")) + 4.0 * kGap;
 }
 
-double AxisFrame::FrequencySpacing() const { return 3.0 * QFontMetrics(m_font).height(); }
+double AxisFrame::FrequencySpacing() const { return 2.0 * QFontMetrics(m_font).height() + kGap; }
 
 QMargins AxisFrame::Margins(const Scales& scales, QSize) const {
     const QFontMetrics metrics(m_font);
