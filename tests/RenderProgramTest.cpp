@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "LineGate.h"
 #include "WavWriter.h"
 
 namespace {
@@ -106,28 +107,38 @@ protected:
     }
 
     // Waits until the running child has written `text` to its standard
-    // error (or to `errorFile` when that is where it goes). The child runs at
-    // the lowest priority, and so do its threads (made later, they inherit
-    // it), so that this test reads the text while the stage it announces is
-    // still running. False when the child ended first or took a minute.
-    static bool WaitForText(QProcess& process, const std::string& text, const std::string& errorFile = {}) {
+    // error. The child runs at the lowest priority, and so do its threads
+    // (made later, they inherit it), so that this test sees the stage the
+    // text announces while it runs. False when the child ended first or took
+    // a minute.
+    static bool WaitForText(QProcess& process, const std::string& text) {
         setpriority(PRIO_PROCESS, static_cast<id_t>(process.processId()), 19);
         process.setReadChannel(QProcess::StandardError);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         std::string err;
         while (err.find(text) == std::string::npos && process.state() == QProcess::Running &&
                std::chrono::steady_clock::now() < deadline) {
-            if (errorFile.empty()) {
-                process.waitForReadyRead(200);
-                err += process.readAllStandardError().toStdString();
-            } else {
-                process.waitForFinished(50);
-                err = ReadFile(errorFile);
-            }
+            process.waitForReadyRead(200);
+            err += process.readAllStandardError().toStdString();
         }
         EXPECT_NE(err.find(text), std::string::npos) << err;
         return err.find(text) != std::string::npos && process.state() == QProcess::Running;
     }
+
+    // Reads the child's progress through the sonogram's last line: the child
+    // then writes the FGT's first line and computes the FGT, and cannot go on
+    // past the FGT's last line until the test reads again.
+    static void HoldInTheFgt(LineGate& gate) {
+        ASSERT_TRUE(gate.ReadThrough(kSonogramDone)) << gate.ReadAll();
+        ASSERT_TRUE(gate.NextLineWritten());
+    }
+    // The child's whole progress, when it was stopped where HoldInTheFgt held it.
+    static void ExpectStoppedInTheFgt(const std::string& progress) {
+        EXPECT_NE(progress.find(std::string(kSonogramDone) + "\nРассчитывается FGT: 0%\n"), std::string::npos)
+            << progress;
+        EXPECT_EQ(progress.find("Рассчитывается FGT: 100%"), std::string::npos) << progress;
+    }
+    static constexpr char kSonogramDone[] = "Рассчитывается сонограмма: 100%";
 
     std::string WriteTone(const std::string& name, double seconds) {
         std::vector<int16_t> samples;
@@ -265,9 +276,13 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
     const std::string input = WriteLongWave(m_files.file("long.wav"));
     for (const char* name : {"SIGTERM", "SIGINT"}) {
         QProcess process;
-        Launch(process, {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
+        LineGate gate;
+        ASSERT_TRUE(gate.IsReady());
+        Launch(process, {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")},
+               {gate.InChild(), {}, {}, {}});
         ASSERT_TRUE(process.waitForStarted());
-        ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT"));
+        gate.ChildStarted();
+        HoldInTheFgt(gate);
         EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
         if (std::string(name) == "SIGTERM") {
             process.terminate();
@@ -278,6 +293,7 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
         EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << name;
         EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << name;
         EXPECT_TRUE(OutputFiles().isEmpty()) << name;
+        ExpectStoppedInTheFgt(gate.ReadAll());
     }
 }
 
@@ -296,11 +312,27 @@ TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
     const std::string input = WriteLongWave(m_out.file(GetParam().input));
     const std::string recording = ReadFile(input);
     const std::string output = m_out.file(GetParam().output);
+    // A log of the user's that the program holds open, as `3>>rec.log` would.
     const std::string log = output + ".log";
+    const std::string logText = "the user's notes\n";
+    ASSERT_TRUE(testwav::writeFile(log, std::vector<uint8_t>(logText.begin(), logText.end())));
+    LineGate gate;
+    ASSERT_TRUE(gate.IsReady());
+    const std::function<void()> toGate = gate.InChild();
+    const auto inChild = [toGate, path = log] {
+        toGate();
+        const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+        if (fd >= 0 && fd != 3) {
+            dup2(fd, 3);
+            close(fd);
+        }
+    };
     QProcess process;
-    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")}, {{}, log, {}, {}});
+    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")},
+           {inChild, {}, {}, {}});
     ASSERT_TRUE(process.waitForStarted());
-    ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT", log));
+    gate.ChildStarted();
+    HoldInTheFgt(gate);
     EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(60000));
@@ -309,7 +341,8 @@ TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
     expected.sort();
     EXPECT_EQ(OutputFiles(), expected);
     EXPECT_TRUE(ReadFile(input) == recording);
-    EXPECT_NE(ReadFile(log).find("Рассчитывается FGT"), std::string::npos);
+    EXPECT_EQ(ReadFile(log), logText);
+    ExpectStoppedInTheFgt(gate.ReadAll());
 }
 
 INSTANTIATE_TEST_SUITE_P(NamesThatMatch, RenderInterruptTest,
