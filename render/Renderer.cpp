@@ -80,9 +80,11 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     m_nFgtRows = options.fgt ? fgt::RowCount(film.GetKWave(0, 0)->GetFrADC()) : 0;
     const long sonogramHeight = rows + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
+    // The levels kept for the data files, eight bytes a value.
     const bool keepLevels = !options.dataFile.empty();
-    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight, keepLevels ? 8.0 * m_nWidth * rows : 0.0))
-        return false;
+    const double dataBytes =
+        8.0 * m_nWidth * ((keepLevels ? rows : 0) + (options.fgtDataFile.empty() ? 0 : m_nFgtRows));
+    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight, dataBytes)) return false;
     if (keepLevels) {
         try {
             m_levels.levels.resize(static_cast<size_t>(m_nWidth) * static_cast<size_t>(rows));
@@ -132,7 +134,10 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
             return false;
         }
         if (m_pProgress != nullptr) m_pProgress->StepIt();
-        if (!options.fgtDataFile.empty()) KeepFgtLevels(fgtValues, static_cast<int>(fgtHeight));
+        if (!options.fgtDataFile.empty() && !KeepFgtLevels(fgtValues, static_cast<int>(fgtHeight))) {
+            platform::ShowMessage("Не хватает памяти для уровней FGT.");
+            return false;
+        }
     }
 
     QImage image(m_nWidth, static_cast<int>(sonogramHeight + fgtHeight), QImage::Format_RGB32);
@@ -230,7 +235,7 @@ void Renderer::FitWidth(const RenderOptions& options) {
     m_settings.FitStepToColumns(end - begin, *options.width);
 }
 
-void Renderer::KeepFgtLevels(const FGTOnDemand& values, int height) {
+bool Renderer::KeepFgtLevels(const FGTOnDemand& values, int height) try {
     const int rows = values.GetRows();
     for (int i = std::max(0, fgt::LowestDrawnRow(rows, height)); i < rows; ++i) {
         const double sigma = values.GetSigmaT()[i];
@@ -245,6 +250,10 @@ void Renderer::KeepFgtLevels(const FGTOnDemand& values, int height) {
         for (long long k = drawn.first; k < drawn.last; ++k) row.levels.push_back(values.Level(i, k));
         m_fgtLevels.push_back(std::move(row));
     }
+    return true;
+} catch (const std::bad_alloc&) {
+    m_fgtLevels.clear();
+    return false;
 }
 
 bool Renderer::BindGrid(const RenderOptions& options) {

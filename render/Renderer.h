@@ -56,7 +56,7 @@ private:
     bool BindGrid(const RenderOptions& options);
     void FitWidth(const RenderOptions& options);
     bool ChooseRange(const RenderOptions& options);
-    void KeepFgtLevels(const FGTOnDemand& values, int height);
+    bool KeepFgtLevels(const FGTOnDemand& values, int height);
     QImage WithAxes(const RenderOptions& options, const QImage& picture);
     bool CheckPictureSize(long width, long height, double dataBytes);
 
