@@ -20,18 +20,22 @@ constexpr double kTieMargin = 1e-3;
 // certain from the product alone; false for the rest (near ties, huge or
 // not finite values), which go to the exact conversion.
 bool AppendCertain(std::string& text, double value, int decimals) {
-    if (decimals < 0 || decimals > kFastDecimals || !std::isfinite(value)) return false;
+    if (decimals < 0 || decimals > kFastDecimals) return false;
     const double scaled = std::fabs(value) * kPowers[decimals];
+    // Also false for a value that is not a number or infinite.
     if (!(scaled < kFastLimit)) return false;
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;
+    // Truncation is the floor here, and the fraction is exact.
+    const uint64_t whole = static_cast<uint64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(whole);
     if (std::fabs(fraction - 0.5) <= kTieMargin) return false;
-    const uint64_t rounded = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    uint64_t rest = whole + (fraction > 0.5 ? 1 : 0);
     char digits[32];
-    char* end = digits + sizeof digits;
+    char* const end = digits + sizeof digits;
     char* at = end;
-    uint64_t rest = rounded;
-    for (int i = 0; i < decimals; ++i, rest /= 10) *--at = static_cast<char>('0' + rest % 10);
+    for (int i = 0; i < decimals; ++i) {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    }
     if (decimals > 0) *--at = '.';
     do {
         *--at = static_cast<char>('0' + rest % 10);
