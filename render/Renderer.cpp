@@ -82,7 +82,8 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     const int rows = m_settings.fftSize / 2;
     const long sonogramHeight = rows + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
-    if (!options.dataFile.empty()) {
+    const bool keepLevels = !options.dataFile.empty();
+    if (keepLevels) {
         try {
             m_levels.levels.resize(static_cast<size_t>(m_nWidth) * static_cast<size_t>(rows));
             for (int x = 0; x < m_nWidth; ++x)
