@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -436,81 +435,6 @@ INSTANTIATE_TEST_SUITE_P(RateChannelsBits, KWaveFileReadFormats,
                                            std::make_tuple(48000u, uint16_t{1}, uint16_t{24}),
                                            std::make_tuple(96000u, uint16_t{2}, uint16_t{32}),
                                            std::make_tuple(22050u, uint16_t{1}, uint16_t{16})));
-
-// Files laid out as today's writers lay them out: the reader steps over
-// their "fact", "LIST" and "PEAK" chunks, takes the coding from the tag or
-// the extension, and hands out exactly the sample bytes.
-class KWaveFileReadWriters : public ::testing::TestWithParam<std::tuple<testwav::WriterLayout, int>> {};
-
-TEST_P(KWaveFileReadWriters, OpenOnTheirSamplesWithTheCodingTheyName) {
-    const auto [layout, channels] = GetParam();
-    std::vector<double> v(static_cast<size_t>(channels) * 301);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = std::sin(0.01 * static_cast<double>(i));
-    const std::vector<uint8_t> file = testwav::WriteAs(layout, 96000, static_cast<uint16_t>(channels), v);
-    const int container = testwav::LayoutContainerBits(layout) / 8;
-    const size_t dataBytes = v.size() * static_cast<size_t>(container);
-    MessageCapture messages;
-    CKWaveFileRead r;
-    ASSERT_TRUE(r.OpenWaveSource(std::make_unique<WaveMemoryByteSource>(file), "writer.wav"));
-    EXPECT_EQ(messages.count(), 0u);
-    EXPECT_EQ(r.IsFloat(), testwav::LayoutIsFloat(layout));
-    // Float files are treated as 24-bit, the same depth as the 24-bit ones.
-    EXPECT_EQ(r.GetSignalBits(), 24);
-    EXPECT_EQ(r.GetNChannels(), channels);
-    EXPECT_EQ(r.GetFrADC(), 96000u);
-    EXPECT_EQ(r.GetBlockAlign(), channels * container);
-    EXPECT_EQ(r.GetSizeInSamples(), 301);
-    // The data chunk is the last one of every layout, padded to an even size.
-    const size_t offset = file.size() - dataBytes - dataBytes % 2;
-    EXPECT_EQ(r.GetDataOffset(), offset);
-    EXPECT_EQ(ReadAll(r, 1000), std::vector<uint8_t>(file.begin() + static_cast<long>(offset),
-                                                     file.begin() + static_cast<long>(offset + dataBytes)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, KWaveFileReadWriters,
-                         ::testing::Combine(::testing::Values(testwav::WriterLayout::Sox24,
-                                                              testwav::WriterLayout::Ffmpeg24,
-                                                              testwav::WriterLayout::FfmpegFloat32,
-                                                              testwav::WriterLayout::FfmpegFloat64,
-                                                              testwav::WriterLayout::EditorFloat32,
-                                                              testwav::WriterLayout::Float64Tag3),
-                                            ::testing::Values(1, 2)),
-                         [](const ::testing::TestParamInfo<std::tuple<testwav::WriterLayout, int>>& info) {
-                             return testwav::LayoutName(std::get<0>(info.param)) +
-                                    std::to_string(std::get<1>(info.param));
-                         });
-
-TEST(KWaveFileRead, SignalDepthIsTheSignificantBitsOfIntegerData) {
-    const std::vector<uint8_t> data = Counting(24);
-    MessageCapture messages;
-    CKWaveFileRead r;
-    // The plain record's bits, below the container or filling it.
-    for (uint16_t bits : {12, 16, 20, 24}) {
-        const auto file =
-            Wave().chunk("fmt ", Bytes::fmtPayload(1, 1, 8000, bits)).chunk("data", data).fixRiffSize();
-        ASSERT_TRUE(r.OpenWaveSource(std::make_unique<WaveMemoryByteSource>(file.data()), "plain.wav"));
-        EXPECT_EQ(r.GetSignalBits(), bits);
-        EXPECT_FALSE(r.IsFloat());
-    }
-    // The extension's valid bits; 0 there means the whole container.
-    for (uint16_t valid : {0, 18, 24}) {
-        const auto file = Wave()
-                              .chunk("fmt ", testwav::ExtensibleFmt(1, 8000, 24, valid, 4, 1))
-                              .chunk("data", data)
-                              .fixRiffSize();
-        ASSERT_TRUE(r.OpenWaveSource(std::make_unique<WaveMemoryByteSource>(file.data()), "ext.wav"));
-        EXPECT_EQ(r.GetSignalBits(), valid == 0 ? 24 : valid);
-    }
-    // Nothing of a float file stays with the next one.
-    const auto f = Wave().chunk("fmt ", Bytes::fmtPayload(3, 1, 8000, 32)).chunk("data", data).fixRiffSize();
-    ASSERT_TRUE(r.OpenWaveSource(std::make_unique<WaveMemoryByteSource>(f.data()), "float.wav"));
-    EXPECT_TRUE(r.IsFloat());
-    const auto p = Wave().chunk("fmt ", Bytes::fmtPayload(1, 1, 8000, 8)).chunk("data", data).fixRiffSize();
-    ASSERT_TRUE(r.OpenWaveSource(std::make_unique<WaveMemoryByteSource>(p.data()), "pcm.wav"));
-    EXPECT_FALSE(r.IsFloat());
-    EXPECT_EQ(r.GetSignalBits(), 8);
-    EXPECT_EQ(messages.count(), 0u);
-}
 
 TEST(KWaveFileRead, TitleIsTheNameWithoutFolderAndExtension) {
     MessageCapture messages;
