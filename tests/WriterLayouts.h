@@ -1,6 +1,8 @@
 // WAVE files laid out the way today's recorders and converters write them,
-// byte for byte apart from the samples, for the reader's tests and the
-// fuzzer's seeds. What each layout holds, in file order:
+// for the reader's tests and the fuzzer's seeds: each writer's chunk order,
+// record sizes and format fields; what no reader acts on (the channel mask,
+// the tool's version text, time stamps) takes typical values. What each
+// layout holds, in file order:
 //
 // - Sox24: a 24-bit file of the command-line sound converter. "fmt " of 40
 //   bytes: tag 0xFFFE, 24 bits, cbSize 22, valid bits 24, a channel mask
