@@ -72,8 +72,9 @@ void ConvertByWidth(int containerBytes, const unsigned char* bytes, long nFrames
     }
 }
 
-// The largest float sample magnitude kept: squares and sums of such values
-// stay far inside the range of the doubles the analysis works in.
+// The largest float sample magnitude kept: playback converts samples to
+// 32-bit floats, and squares and sums of such values stay far inside the
+// range of the doubles the analysis works in.
 constexpr double kLargestFloatSample = std::numeric_limits<float>::max();
 
 // Little-endian IEEE value of a 4- or 8-byte container. On a little-endian

@@ -9,8 +9,9 @@
 // 8-byte containers) already lies on that scale and is taken as it stands:
 // values beyond [-1, 1) are kept, not clipped. A float sample that is not a
 // number, infinite, or larger in magnitude than the largest 32-bit float
-// (whose square the analysis could no longer hold) stops the load there, like
-// a short read, and the load reports why. Frame i of the data becomes sample
+// (which the 32-bit playback could not carry, and whose square the analysis
+// would bring close to overflow) stops the load there, like a short read,
+// and the load reports why. Frame i of the data becomes sample
 // i of every channel; nothing else of the stores is touched.
 //
 // Reads ask for whole frames only, so no sample straddles two reads: a mono
