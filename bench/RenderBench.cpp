@@ -1,21 +1,30 @@
 // The command-line renderer end to end on 60 s of 44100 Hz mono audio at the
 // default grid, FGT off: loading the file into the film, computing and
 // colouring 30068 columns, composing the picture and writing it as PNG with
-// the program's default compression.
+// the program's default compression; the same with the levels written as
+// CSV or NumPy files beside it, or with axes around the picture. And the
+// columns of a 1920-column picture of 1 and of 60 minutes, after loading.
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "DataFile.h"
+#include "FonavidDoc.h"
+#include "KWave.h"
 #include "OutputFile.h"
+#include "PaneSettings.h"
 #include "Profile.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
+#include "SonogramRenderer.h"
 #include "WavWriter.h"
 
 namespace {
@@ -40,7 +49,23 @@ std::vector<int16_t> Material() {
     return samples;
 }
 
+// Axes draw text: a GUI application on the platform that draws off screen.
+void EnsureGuiApplication() {
+    static int argc = 1;
+    static char name[] = "fonavid_bench";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() != nullptr) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: it outlives every benchmark and the threads Qt made for it.
+    static QGuiApplication* application = new QGuiApplication(argc, argv);
+    (void)application;
+}
+
+// What a case adds to the plain render: 0 nothing, 1 a CSV file, 2 a NumPy
+// file and its companions, 3 the axes.
 void BM_Render60s(benchmark::State& state) {
+    const int extra = static_cast<int>(state.range(0));
+    if (extra == 3) EnsureGuiApplication();
     testwav::TempDir folder;
     const std::string profile = folder.file("profile.ini");
     const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
@@ -54,25 +79,113 @@ void BM_Render60s(benchmark::State& state) {
     RenderOptions options;
     options.input = folder.file("speech.wav");
     options.output = folder.file("speech.png");
+    options.dataFile = extra == 1 ? folder.file("levels.csv") : extra == 2 ? folder.file("levels.npy") : "";
+    options.axes = extra == 3;
     QImage picture;
     for (auto _ : state) {
+        DataFile::SonogramLevels levels;
         {
             Renderer renderer;
             if (!renderer.Render(options, picture)) {
                 state.SkipWithError("rendering failed");
                 break;
             }
+            levels = std::move(renderer.Levels());
         }
-        if (!OutputFile::WritePng(picture, options.output, options.compression)) {
+        std::vector<std::pair<std::string, OutputFile::Writer>> writes;
+        if (extra == 1) writes.emplace_back(options.dataFile, DataFile::SonogramCsv(levels));
+        if (extra == 2) {
+            writes.emplace_back(options.dataFile, DataFile::SonogramNpy(levels));
+            writes.emplace_back(DataFile::CompanionName(options.dataFile, "times"),
+                                DataFile::VectorNpy(levels.times));
+            writes.emplace_back(DataFile::CompanionName(options.dataFile, "frequencies"),
+                                DataFile::VectorNpy(levels.frequencies));
+        }
+        writes.emplace_back(options.output, OutputFile::PngWriter(picture, options.compression));
+        std::vector<std::unique_ptr<OutputFile>> files;
+        bool written = true;
+        for (const auto& [path, write] : writes) {
+            files.push_back(std::make_unique<OutputFile>(path, "file"));
+            written = written && files.back()->Prepare(write);
+        }
+        for (const auto& file : files) written = written && file->Commit();
+        if (!written) {
             state.SkipWithError("writing failed");
             break;
         }
     }
     state.counters["columns"] = picture.width();
     std::remove(options.output.c_str());
+    for (const char* name : {"levels.csv", "levels.npy", "levels.times.npy", "levels.frequencies.npy"})
+        std::remove(folder.file(name).c_str());
+    platform::SetProfileFile(previous);
+}
+
+// The columns of a picture of `minutes` minutes of 8000 Hz audio fitted into
+// 1920 columns, computed and coloured after the file is loaded: the time
+// follows the columns, not the length of the file.
+void BM_Width1920AfterLoading(benchmark::State& state) {
+    const long minutes = state.range(0);
+    testwav::TempDir folder;
+    const std::string profile = folder.file("profile.ini");
+    const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
+    const std::string previous = platform::SetProfileFile(profile);
+    std::vector<int16_t> samples(static_cast<size_t>(8000 * 60 * minutes));
+    std::mt19937 random(3);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] =
+            static_cast<int16_t>(4000.0 * std::sin(0.3 * static_cast<double>(i)) + (random() % 512) - 256.0);
+    const std::string input = folder.file("long.wav");
+    if (!testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) ||
+        !testwav::writeFile(input, testwav::pcm16(8000, 1, samples))) {
+        platform::SetProfileFile(previous);
+        state.SkipWithError("cannot write the input");
+        return;
+    }
+    samples = std::vector<int16_t>();
+    {
+        CFonavidDoc document;
+        if (!document.OnOpenDocument(input)) {
+            platform::SetProfileFile(previous);
+            state.SkipWithError("cannot load the input");
+            return;
+        }
+        const CKWave* wave = document.m_film.GetKWave(0, 0);
+        SonogramRenderer::Settings settings;
+        static_cast<sonogram::PaneSettings&>(settings) = sonogram::PaneSettings::Bound(8000.0, 16, 1024);
+        settings.wave = wave;
+        settings.FitStepToColumns(static_cast<double>(wave->GetNSamples()), 1920);
+        const int columns = settings.ColumnCount(wave);
+        QImage ring;
+        for (auto _ : state) {
+            if (!SonogramRenderer::Render(settings, 0, columns, ring)) {
+                state.SkipWithError("rendering failed");
+                break;
+            }
+        }
+        state.counters["columns"] = columns;
+        state.counters["step"] = settings.stepSamples;
+    }
     platform::SetProfileFile(previous);
 }
 
 }  // namespace
 
-BENCHMARK(BM_Render60s)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Render60s)
+    ->ArgName("extra")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_Width1920AfterLoading)
+    ->ArgName("minutes")
+    ->Arg(1)
+    ->Arg(60)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(5);

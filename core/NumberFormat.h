@@ -12,4 +12,8 @@ namespace number {
 // even). Empty only when the text would not fit 400 characters.
 FONACORE_API std::string Fixed(double value, int decimals);
 
+// Fixed(value, decimals) appended to `text`, without a string of its own:
+// the form for files of millions of numbers.
+FONACORE_API void AppendFixed(std::string& text, double value, int decimals);
+
 }  // namespace number

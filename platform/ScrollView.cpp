@@ -1,6 +1,7 @@
 #include "ScrollView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -135,5 +136,27 @@ void ScrollView::paintEvent(QPaintEvent* event) {
     painter.translate(-origin);
     OnDraw(painter, event->rect().translated(origin));
 }
+
+QImage ScrollView::PaintCopy() {
+    QWidget* surface = viewport();
+    QImage image(surface->size(), QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    // What a paint event leaves under the pixels a view does not cover.
+    image.fill(m_bEraseBackground ? palette().base().color()
+                                  : surface->palette().color(surface->backgroundRole()));
+    const QPoint origin = GetScrollPosition();
+    QPainter painter(&image);
+    // A painter on an image starts with the application's defaults; the one
+    // of a paint event starts with the widget's font and text colour.
+    painter.setFont(surface->font());
+    painter.setPen(surface->palette().color(surface->foregroundRole()));
+    painter.translate(-origin);
+    m_bPaintingCopy = true;
+    OnDraw(painter, QRect(origin, surface->size()));
+    m_bPaintingCopy = false;
+    return image;
+}
+
+void ScrollView::CopyToClipboard() { QApplication::clipboard()->setImage(PaintCopy()); }
 
 }  // namespace platform

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -59,10 +60,19 @@ public:
     // The default repaints the viewport.
     void OnUpdate(View* sender, long hint, void* hintObject) override;
 
+    // The viewport's picture as a paint of all of it draws it now, one image
+    // pixel per viewport pixel. While it is drawn IsPaintingCopy() is true,
+    // so that a view leaves out the marks that only belong on screen (a
+    // blinking cursor, the play-head) and keeps its screen state untouched.
+    QImage PaintCopy();
+    // Puts PaintCopy() on the clipboard.
+    void CopyToClipboard();
+
 protected:
     // Draws the part `clip` of the surface (logical coordinates) with
     // `painter`, which maps logical coordinates onto the viewport.
     virtual void OnDraw(QPainter& painter, const QRect& clip) = 0;
+    bool IsPaintingCopy() const { return m_bPaintingCopy; }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -82,6 +92,7 @@ private:
     QSize m_sizePage{0, 0};
     QSize m_sizeLine{0, 0};
     bool m_bEraseBackground = true;
+    bool m_bPaintingCopy = false;
     int m_nWheelRemainder = 0;  // wheel turn not yet scrolled, in 1/120 lines
 };
 

@@ -151,35 +151,94 @@ bool OutputFile::Check(const std::string& path, const std::string& input) {
 
 bool OutputFile::WritePng(const QImage& picture, const std::string& path, int compression) {
     if (IsStandardOutput(path)) return WriteStandardOutput(picture, compression);
-    const std::string final = FollowLinks(path);
-    if (!RefuseIrregular(final)) return false;
-    std::string temporary;
+    OutputFile file(path, "PNG-файл");
+    return file.Prepare(PngWriter(picture, compression)) && file.Commit();
+}
+
+OutputFile::Writer OutputFile::PngWriter(const QImage& picture, int compression) {
+    return [&picture, compression](int fd, std::string& reason) {
+        return EncodeTo(fd, picture, compression, reason);
+    };
+}
+
+bool OutputFile::Distinct(const std::vector<std::string>& paths) {
+    std::vector<std::string> resolved;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        const std::string followed = FollowLinks(path);
+        std::string named = std::filesystem::absolute(followed, error).lexically_normal().string();
+        if (error) named = followed;
+        struct stat info {};
+        const bool exists = stat(path.c_str(), &info) == 0;
+        for (size_t i = 0; i < resolved.size(); ++i) {
+            struct stat other {};
+            const bool same =
+                resolved[i] == named || (exists && stat(paths[i].c_str(), &other) == 0 &&
+                                         other.st_dev == info.st_dev && other.st_ino == info.st_ino);
+            if (same) {
+                platform::ShowMessage("Файл " + path + " задан как выход дважды (и как " + paths[i] + ").");
+                return false;
+            }
+        }
+        resolved.push_back(named);
+    }
+    return true;
+}
+
+OutputFile::OutputFile(std::string path, std::string kind)
+    : m_strPath(std::move(path)), m_strKind(std::move(kind)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+void OutputFile::Discard() {
+    if (m_nFd < 0) return;
+    unlink(m_strTemporary.c_str());
+    CreatedFileTable::Forget(m_strTemporary);
+    // Closed only now: while the file is recorded its descriptor keeps its
+    // inode from passing to another file.
+    close(m_nFd);
+    m_nFd = -1;
+}
+
+bool OutputFile::Prepare(const Writer& write) {
+    Discard();
+    m_strFinal = FollowLinks(m_strPath);
+    if (!RefuseIrregular(m_strFinal)) return false;
     int fd = -1;
     for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
-        temporary = NewNameBeside(final);
-        fd = CreatedFileTable::CreateExclusive(temporary, O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+        m_strTemporary = NewNameBeside(m_strFinal);
+        fd = CreatedFileTable::CreateExclusive(m_strTemporary, O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return Refuse(path, std::strerror(errno));
+    if (fd < 0) return Refuse(m_strPath, std::strerror(errno));
+    m_nFd = fd;
     // A replaced file keeps its permissions.
     struct stat existing {};
-    if (stat(final.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
+    if (stat(m_strFinal.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
 
     std::string reason;
-    bool written = EncodeTo(fd, picture, compression, reason);
+    bool written = write(fd, reason);
     if (written && fdatasync(fd) != 0) {
         reason = std::strerror(errno);
         written = false;
     }
-    if (written && rename(temporary.c_str(), final.c_str()) != 0) {
-        reason = std::strerror(errno);
-        written = false;
+    if (!written) {
+        Discard();
+        platform::ShowMessage("Не удалось записать " + m_strKind + " " + m_strPath + ": " + reason);
     }
-    if (!written) unlink(temporary.c_str());
-    CreatedFileTable::Forget(temporary);
-    // Closed only now: while the file is recorded its descriptor keeps its
-    // inode from passing to another file. Its data are on disk already.
-    close(fd);
-    if (!written) platform::ShowMessage("Не удалось записать PNG-файл " + path + ": " + reason);
     return written;
+}
+
+bool OutputFile::Commit() {
+    if (m_nFd < 0) return false;
+    if (rename(m_strTemporary.c_str(), m_strFinal.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        Discard();
+        platform::ShowMessage("Не удалось записать " + m_strKind + " " + m_strPath + ": " + reason);
+        return false;
+    }
+    CreatedFileTable::Forget(m_strTemporary);
+    close(m_nFd);
+    m_nFd = -1;
+    return true;
 }

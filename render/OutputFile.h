@@ -6,10 +6,15 @@
 #pragma once
 
 #include <QImage>
+#include <functional>
 #include <string>
+#include <vector>
 
 class OutputFile {
 public:
+    // Fills the open descriptor of the new file; false with the reason.
+    using Writer = std::function<bool(int fd, std::string& reason)>;
+
     static bool IsStandardOutput(const std::string& path) { return path == "-"; }
 
     // True when the picture may go to `path`: standard output that is
@@ -26,4 +31,34 @@ public:
     // message, with no file written or left, on any failure; standard output
     // may have received a part of the picture by then.
     static bool WritePng(const QImage& picture, const std::string& path, int compression);
+    // What WritePng writes into a file, for a run that prepares several.
+    static Writer PngWriter(const QImage& picture, int compression);
+
+    // True when no two of `paths` lead to the same file (by their links, or
+    // as one existing file); else false after a message naming the second.
+    static bool Distinct(const std::vector<std::string>& paths);
+
+    // One file of a run that writes several: Prepare writes the new file
+    // beside `path` (recorded, synced, with the permissions of a file it
+    // replaces), Commit puts it in place. A prepared file that is not
+    // committed is removed with the object, so that a run whose later file
+    // fails leaves none of its new files. `kind` names the file in
+    // messages ("PNG-файл"). Never standard output.
+    OutputFile(std::string path, std::string kind);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // False after a message, with nothing left, on any failure.
+    bool Prepare(const Writer& write);
+    bool Commit();
+
+private:
+    void Discard();
+
+    std::string m_strPath;
+    std::string m_strKind;
+    std::string m_strFinal;
+    std::string m_strTemporary;
+    int m_nFd = -1;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "PasFilmGrid.h"
+#include "Renderer.h"
 
 #ifndef FONAVID_VERSION
 #define FONAVID_VERSION "0.0.0"
@@ -12,9 +13,10 @@
 namespace {
 
 // Options that take a value, written --name=value or --name value.
-const char* const kValueOptions[] = {"output", "channel",   "layer",     "fft",        "sonel", "step",
-                                     "preset", "mode",      "upper",     "lower",      "start", "end",
-                                     "fgt-p",  "fgt-upper", "fgt-lower", "compression"};
+const char* const kValueOptions[] = {"output",      "channel", "layer", "fft",       "sonel",
+                                     "step",        "preset",  "mode",  "upper",     "lower",
+                                     "start",       "end",     "fgt-p", "fgt-upper", "fgt-lower",
+                                     "compression", "width",   "data",  "fgt-data"};
 
 bool TakesValue(const std::string& name) {
     for (const char* option : kValueOptions)
@@ -34,6 +36,15 @@ std::optional<double> ParseFinite(const std::string& text) {
     const std::optional<double> value = pasfilm::ParseNumber(text);
     if (!value || !std::isfinite(*value)) return std::nullopt;
     return value;
+}
+
+bool EndsWith(const std::string& text, const std::string& ending) {
+    if (text.size() <= ending.size()) return false;
+    for (size_t i = 0; i < ending.size(); ++i) {
+        const char c = text[text.size() - ending.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != ending[i]) return false;
+    }
+    return true;
 }
 
 bool IsFFTSize(long long n) {
@@ -83,11 +94,12 @@ bool RenderOptions::Parse(const std::vector<std::string>& arguments) {
         const size_t equals = argument.find('=');
         const std::string name =
             argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        if (name == "hq" || name == "fgt" || name == "quiet") {
+        if (name == "hq" || name == "fgt" || name == "quiet" || name == "axes") {
             if (equals != std::string::npos) return Fail("Параметр --" + name + " не принимает значения.");
             if (name == "hq") highQuality = true;
             if (name == "fgt") fgt = true;
             if (name == "quiet") quiet = true;
+            if (name == "axes") axes = true;
             continue;
         }
         if (!TakesValue(name)) return Fail("Неизвестный параметр: " + argument + ".");
@@ -107,6 +119,8 @@ bool RenderOptions::Parse(const std::vector<std::string>& arguments) {
     if (!(fgtUpperLevel > fgtLowerLevel)) return Fail("Верхний уровень FGT должен быть выше нижнего.");
     if (startSeconds && endSeconds && !(*endSeconds > *startSeconds))
         return Fail("Конец диапазона времени должен быть позже его начала.");
+    if (width && stepSamples) return Fail("Параметры --width и --step исключают друг друга.");
+    if (!fgtDataFile.empty() && !fgt) return Fail("Параметр --fgt-data требует --fgt.");
     return true;
 }
 
@@ -169,6 +183,22 @@ bool RenderOptions::ApplyValue(const std::string& name, const std::string& value
         // The range the P dialog accepts.
         if (!number || *number < 1e-6 || *number > 1e6) return bad("Ожидается число от 0.000001 до 1000000.");
         fgtP = *number;
+    } else if (name == "width") {
+        if (!integer || *integer < 1 || *integer > Renderer::kMaxSide)
+            return bad("Ожидается целое число от 1 до " + std::to_string(Renderer::kMaxSide) + ".");
+        width = static_cast<int>(*integer);
+    } else if (name == "data") {
+        if (EndsWith(value, ".csv")) {
+            dataFormat = DataFormat::Csv;
+        } else if (EndsWith(value, ".npy")) {
+            dataFormat = DataFormat::Npy;
+        } else {
+            return bad("Ожидается имя файла .csv или .npy.");
+        }
+        dataFile = value;
+    } else if (name == "fgt-data") {
+        if (!EndsWith(value, ".csv")) return bad("Ожидается имя файла .csv.");
+        fgtDataFile = value;
     } else if (name == "compression") {
         if (!integer || *integer < 0 || *integer > 9) return bad("Ожидается число от 0 до 9.");
         compression = static_cast<int>(*integer);
@@ -214,11 +244,26 @@ std::string RenderOptions::HelpText() {
            "      --fgt-p=P          параметр P FGT (по умолчанию 2)\n"
            "      --fgt-upper=ДБ     верхний уровень FGT (по умолчанию 50)\n"
            "      --fgt-lower=ДБ     нижний уровень FGT (по умолчанию 0)\n"
+           "      --width=ТОЧКИ      не больше стольких столбцов: шаг столбцов выбирается так, чтобы\n"
+           "                         диапазон времени уместился (сонел прежний, шаг не меньше\n"
+           "                         отсчета); выбранный шаг выводится в стандартный поток ошибок.\n"
+           "                         Не сочетается с --step\n"
+           "      --data=ФАЙЛ.csv    уровни сонограммы, дБ: строка на столбец, сначала его время, с,\n"
+           "                         затем уровни строк от строки 0; первая строка файла называет\n"
+           "                         частоту каждой строки, Гц; десятичная точка в любой локали\n"
+           "      --data=ФАЙЛ.npy    те же уровни матрицей NumPy (float32, столбцы × строки);\n"
+           "                         времена столбцов и частоты строк (float64) рядом в файлах\n"
+           "                         ФАЙЛ.times.npy и ФАЙЛ.frequencies.npy\n"
+           "      --fgt-data=ФАЙЛ.csv  уровни FGT на картинке (с --fgt): строка на значение,\n"
+           "                         row,frequency_hz,time_s,level_db\n"
+           "      --axes             оси времени и частоты и шкала уровней вокруг картинки;\n"
+           "                         сама картинка внутри рамки не меняется\n"
            "      --compression=К    степень сжатия PNG 0..9 (по умолчанию 1: быстро)\n"
            "      --quiet            не выводить ход расчетов\n"
            "  -h, --help             эта справка\n"
            "      --version          версия программы\n"
            "\n"
            "Ход долгих расчетов выводится в стандартный поток ошибок, как и сообщения об ошибках.\n"
-           "Код завершения 0 при успехе, 1 при любой ошибке; при ошибке ничего не записывается.\n";
+           "Код завершения 0 при успехе, 1 при любой ошибке; при ошибке ничего не записывается:\n"
+           "файлы данных, как и картинка, пишутся, только когда весь расчет удался.\n";
 }

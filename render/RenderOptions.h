@@ -15,6 +15,8 @@ class RenderOptions {
 public:
     enum class Action { Render, Help, Version };
     enum class Preset { None, Optimal, Articulation, Voice };
+    // The format of the levels file, by its name's ending.
+    enum class DataFormat { None, Csv, Npy };
 
     // Parses the arguments after the program's name. False with a message in
     // Russian (see GetError) when an option is unknown, a value is missing
@@ -47,6 +49,14 @@ public:
     double fgtLowerLevel = 0.0;
     int compression = 1;  // zlib level of the PNG, 0..9
     bool quiet = false;
+    // The picture's columns at most, the step chosen to fit the range.
+    std::optional<int> width;
+    // The levels behind the sonogram (.csv or .npy) and the FGT's (.csv).
+    std::string dataFile;
+    DataFormat dataFormat = DataFormat::None;
+    std::string fgtDataFile;
+    // Time and frequency axes and level bars around the picture.
+    bool axes = false;
 
 private:
     bool Fail(const std::string& text);

@@ -1,9 +1,12 @@
 #include "Renderer.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <new>
 
+#include "AxisFrame.h"
+#include "AxisTicks.h"
 #include "ConsoleProgress.h"
 #include "FGTComputation.h"
 #include "FGTOnDemand.h"
@@ -14,6 +17,7 @@
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "PasFilmGrid.h"
+#include "SonogramColours.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
 #include "TempFileMapping.h"
@@ -26,6 +30,9 @@ Renderer::~Renderer() = default;
 
 bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     picture = QImage();
+    m_levels = DataFile::SonogramLevels();
+    m_fgtLevels.clear();
+    m_pictureOrigin = QPoint();
     m_pDoc.reset();
     // The document removes its temporary files whatever happens next.
     m_pDoc = std::make_unique<CFonavidDoc>();
@@ -63,19 +70,43 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         wave->CalculateImaginaryPartOfSignal();
         m_settings.RaiseForHighQuality();
     }
+    if (options.width) FitWidth(options);
     if (!ChooseRange(options)) return false;
+    if (options.width && m_pProgress != nullptr)
+        m_pProgress->Note("Шаг столбцов " + std::to_string(m_settings.stepSamples) +
+                          " отсчетов: " + std::to_string(m_nWidth) + " столбцов");
 
     const int rows = m_settings.fftSize / 2;
     m_nFgtRows = options.fgt ? fgt::RowCount(film.GetKWave(0, 0)->GetFrADC()) : 0;
     const long sonogramHeight = rows + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
-    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight)) return false;
+    // The levels kept for the data files, eight bytes a value.
+    const bool keepLevels = !options.dataFile.empty();
+    const double dataBytes =
+        8.0 * m_nWidth * ((keepLevels ? rows : 0) + (options.fgtDataFile.empty() ? 0 : m_nFgtRows));
+    if (!CheckPictureSize(m_nWidth, sonogramHeight + fgtHeight, dataBytes)) return false;
+    if (keepLevels) {
+        try {
+            m_levels.levels.resize(static_cast<size_t>(m_nWidth) * static_cast<size_t>(rows));
+            for (int x = 0; x < m_nWidth; ++x)
+                m_levels.times.push_back(
+                    sonogram::TimeFromColumn(m_nFirstColumn + x, wave->GetFrADC(), m_settings.stepSamples));
+            for (int k = 0; k < rows; ++k)
+                m_levels.frequencies.push_back(
+                    sonogram::FrequencyFromRow(k, wave->GetFrADC(), m_settings.fftSize));
+        } catch (const std::bad_alloc&) {
+            m_levels = DataFile::SonogramLevels();
+            platform::ShowMessage("Не хватает памяти для уровней сонограммы.");
+            return false;
+        }
+    }
 
     QImage ring;
     if (m_pProgress != nullptr)
         m_pProgress->Begin("Рассчитывается сонограмма", (m_nWidth + SonogramRenderer::kColumnsPerStep - 1) /
                                                             SonogramRenderer::kColumnsPerStep);
-    if (!SonogramRenderer::Render(m_settings, m_nFirstColumn, m_nWidth, ring, m_pProgress)) {
+    if (!SonogramRenderer::Render(m_settings, m_nFirstColumn, m_nWidth, ring, m_pProgress,
+                                  keepLevels ? m_levels.levels.data() : nullptr)) {
         platform::ShowMessage("Не хватает памяти для сонограммы.");
         return false;
     }
@@ -103,6 +134,10 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
             return false;
         }
         if (m_pProgress != nullptr) m_pProgress->StepIt();
+        if (!options.fgtDataFile.empty() && !KeepFgtLevels(fgtValues, static_cast<int>(fgtHeight))) {
+            platform::ShowMessage("Не хватает памяти для уровней FGT.");
+            return false;
+        }
     }
 
     QImage image(m_nWidth, static_cast<int>(sonogramHeight + fgtHeight), QImage::Format_RGB32);
@@ -123,8 +158,102 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     painter.translate(-m_nFirstColumn, static_cast<int>(fgtHeight));
     SonogramRenderer::Paint(painter, ring, m_nFirstColumn);
     painter.end();
+    if (options.axes) {
+        picture = WithAxes(options, image);
+        if (picture.isNull()) {
+            platform::ShowMessage("Не хватает памяти для картинки.");
+            return false;
+        }
+        return true;
+    }
     picture = std::move(image);
     return true;
+}
+
+QImage Renderer::WithAxes(const RenderOptions& options, const QImage& picture) {
+    const AxisFrame frame;
+    AxisFrame::Scales scales;
+    const double rate = m_settings.wave->GetFrADC();
+    const double secondsPerColumn = m_settings.stepSamples / rate;
+    scales.time = AxisFrame::LinearTicks(m_nFirstColumn * secondsPerColumn, secondsPerColumn, 0, m_nWidth - 1,
+                                         frame.TimeSpacing());
+    scales.timeTitle = "Время, с";
+    const auto levelText = [](double level) { return Fixed(level, 1) + " дБ"; };
+    const int fgtHeight = options.fgt ? m_nFgtRows + 1 : 0;
+    if (options.fgt) {
+        // Row i at y = rows - i; an octave every kRowsPerOctave rows from 8 Hz.
+        AxisFrame::Pane pane;
+        pane.height = fgtHeight;
+        for (int i = 0; i < m_nFgtRows; i += fgt::kRowsPerOctave)
+            pane.ticks.push_back({m_nFgtRows - i, axis::NominalFrequencyLabel(fgt::RowFrequency(i))});
+        pane.title = "FGT, Гц";
+        const double upper = options.fgtUpperLevel;
+        const double lower = options.fgtLowerLevel;
+        for (int y = 0; y < fgtHeight; ++y)
+            pane.bar.push_back(
+                fgt::LevelToPixel(upper - (upper - lower) * y / std::max(1, fgtHeight - 1), lower, upper));
+        pane.upper = levelText(upper);
+        pane.lower = levelText(lower);
+        scales.panes.push_back(std::move(pane));
+    }
+    // Bin k of the sonogram at y = fgtHeight + rows - k.
+    const int rows = m_settings.fftSize / 2;
+    AxisFrame::Pane pane;
+    pane.top = fgtHeight;
+    pane.height = rows + 1;
+    const double binHz = sonogram::FrequencyFromRow(1, rate, m_settings.fftSize);
+    const axis::FrequencyUnit unit = axis::FrequencyUnitFor(
+        AxisFrame::LinearStep(-binHz, fgtHeight + 1, fgtHeight + rows, frame.FrequencySpacing()));
+    pane.ticks = AxisFrame::LinearTicks((fgtHeight + rows) * binHz, -binHz, fgtHeight + 1, fgtHeight + rows,
+                                        frame.FrequencySpacing(), unit.hertz);
+    pane.title = std::string("Частота, ") + unit.name;
+    // The pane's colours from the upper level down, as its columns get them.
+    std::vector<double> levels(static_cast<size_t>(pane.height));
+    const std::vector<double> phaseSteps(levels.size(), 0.0);
+    for (int k = 0; k < pane.height; ++k)
+        levels[static_cast<size_t>(k)] =
+            m_settings.lowerLevel +
+            (m_settings.upperLevel - m_settings.lowerLevel) * k / std::max(1, pane.height - 1);
+    pane.bar.resize(levels.size());
+    sonogram::ColourColumn(m_settings.mode, levels.data(), phaseSteps.data(), pane.height,
+                           m_settings.upperLevel, m_settings.lowerLevel, pane.bar.data(), 1);
+    std::reverse(pane.bar.begin(), pane.bar.end());
+    pane.upper = levelText(m_settings.upperLevel);
+    pane.lower = levelText(m_settings.lowerLevel);
+    scales.panes.push_back(std::move(pane));
+    const QMargins margins = frame.Margins(scales, picture.size());
+    m_pictureOrigin = QPoint(margins.left(), margins.top());
+    return frame.Frame(picture, scales);
+}
+
+void Renderer::FitWidth(const RenderOptions& options) {
+    const CKWave* wave = m_settings.wave;
+    const double rate = wave->GetFrADC();
+    const double samples = static_cast<double>(wave->GetNSamples());
+    const double begin = std::min(samples, options.startSeconds.value_or(0.0) * rate);
+    const double end = std::min(samples, options.endSeconds.value_or(samples / rate) * rate);
+    m_settings.FitStepToColumns(end - begin, *options.width);
+}
+
+bool Renderer::KeepFgtLevels(const FGTOnDemand& values, int height) try {
+    const int rows = values.GetRows();
+    for (int i = std::max(0, fgt::LowestDrawnRow(rows, height)); i < rows; ++i) {
+        const double sigma = values.GetSigmaT()[i];
+        const fgt::DrawnSpan drawn =
+            fgt::DrawnValues(m_nWidth, m_dCursorTime, sigma, values.GetRowLength()[i]);
+        if (drawn.first >= drawn.last) continue;
+        DataFile::FgtRow row;
+        row.row = i;
+        row.frequency = values.GetFrequency()[i];
+        row.sigma = sigma;
+        row.first = drawn.first;
+        for (long long k = drawn.first; k < drawn.last; ++k) row.levels.push_back(values.Level(i, k));
+        m_fgtLevels.push_back(std::move(row));
+    }
+    return true;
+} catch (const std::bad_alloc&) {
+    m_fgtLevels.clear();
+    return false;
 }
 
 bool Renderer::BindGrid(const RenderOptions& options) {
@@ -209,7 +338,7 @@ bool Renderer::ChooseRange(const RenderOptions& options) {
     return true;
 }
 
-bool Renderer::CheckPictureSize(long width, long height) {
+bool Renderer::CheckPictureSize(long width, long height, double dataBytes) {
     if (width > kMaxSide || height > kMaxSide) {
         platform::ShowMessage("Картинка слишком велика: " + std::to_string(width) + " × " +
                               std::to_string(height) + " точек, а PNG-файл вмещает не более " +
@@ -219,7 +348,7 @@ bool Renderer::CheckPictureSize(long width, long height) {
         return false;
     }
     // The ring of columns and the picture, four bytes a pixel each.
-    const double required = 4.0 * width * (m_settings.fftSize / 2) + 4.0 * width * height;
+    const double required = 4.0 * width * (m_settings.fftSize / 2) + 4.0 * width * height + dataBytes;
     const double available = fgt::AvailableBytes();
     if (required > available) {
         platform::ShowMessage("Не хватает памяти для картинки " + std::to_string(width) + " × " +

@@ -39,8 +39,8 @@ struct ColumnWorkspace {
 
 int SonogramRenderer::ColumnCount(const Settings& s) { return s.ColumnCount(s.wave); }
 
-bool SonogramRenderer::Render(const Settings& s, int x0, int width, QImage& ring,
-                              ProgressReporter* progress) {
+bool SonogramRenderer::Render(const Settings& s, int x0, int width, QImage& ring, ProgressReporter* progress,
+                              double* levels) {
     const int n = s.fftSize;
     const int rows = n / 2;
     ring = QImage();
@@ -76,19 +76,24 @@ bool SonogramRenderer::Render(const Settings& s, int x0, int width, QImage& ring
         for (int c = nextChunk.fetch_add(1); c < chunks; c = nextChunk.fetch_add(1)) {
             const int begin = c * kColumnsPerStep;
             const int end = std::min(width, begin + kColumnsPerStep);
-            for (int i = begin; i < end && colours; ++i) {
+            for (int i = begin; i < end && (colours || levels != nullptr); ++i) {
                 const long long xl = static_cast<long long>(x0) + i;
                 const int x = static_cast<int>(xl);
                 const int slot = x % width;
+                double* kept = levels != nullptr ? levels + static_cast<size_t>(i) * rows : nullptr;
                 if (x < 0 || x >= columns) {
-                    sonogram::BlankColumn(s.mode, rows, pixels + slot, stride);
+                    if (colours) sonogram::BlankColumn(s.mode, rows, pixels + slot, stride);
+                    if (kept != nullptr)
+                        std::fill(kept, kept + rows, std::numeric_limits<double>::quiet_NaN());
                     continue;
                 }
                 const long p = static_cast<long>(x) * s.stepSamples;
                 sonogram::ComputeColumn(w.transform, first, p, window.get(), n, refLevel, w.frame.get(),
                                         w.levels.get(), w.phaseSteps.get());
-                sonogram::ColourColumn(s.mode, w.levels.get(), w.phaseSteps.get(), rows, s.upperLevel,
-                                       s.lowerLevel, pixels + slot, stride);
+                if (colours)
+                    sonogram::ColourColumn(s.mode, w.levels.get(), w.phaseSteps.get(), rows, s.upperLevel,
+                                           s.lowerLevel, pixels + slot, stride);
+                if (kept != nullptr) std::copy(w.levels.get(), w.levels.get() + rows, kept);
             }
             const int done = doneChunks.fetch_add(1) + 1;
             if (reports && progress != nullptr)

@@ -33,9 +33,11 @@ public:
     static int ColumnCount(const Settings& settings);
 
     // Computes and colours the columns x0 .. x0 + width - 1 into `ring`
-    // (width x N/2 pixels). False when memory ran short (the ring is then null).
+    // (width x N/2 pixels). With `levels`, the dB of column x0 + i, row k go
+    // to levels[i · N/2 + k] as well (NaN for a column outside the signal).
+    // False when memory ran short (the ring is then null).
     static bool Render(const Settings& settings, int x0, int width, QImage& ring,
-                       ProgressReporter* progress = nullptr);
+                       ProgressReporter* progress = nullptr, double* levels = nullptr);
 
     // Paints a pane of `width` x (N/2 + 1) pixels scrolled to column x0 from
     // the ring: the line above the image and the image itself. `painter` is

@@ -53,6 +53,8 @@ constexpr int ID_PLAY_VISIBLE = 32840;
 constexpr int ID_PLAY_TO_END = 32841;
 constexpr int ID_PLAY_STOP = 32842;
 constexpr int ID_PLAY_STOP_AT_HEAD = 32843;
+// Time and frequency scales over the panes' edges, on or off.
+constexpr int ID_VIEW_SCALES = 32850;
 
 // Standard commands.
 constexpr int ID_FILE_NEW = 57600;

@@ -143,3 +143,33 @@ TEST(RenderOptions, RefusalsSayWhatIsWrong) {
     EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--start=2", "--end=1"}),
               "Конец диапазона времени должен быть позже его начала.");
 }
+
+TEST(RenderOptions, WidthDataAndAxes) {
+    const RenderOptions o = Parsed({"a.wav", "-o", "b.png", "--width=1920", "--data", "levels.CSV", "--fgt",
+                                    "--fgt-data=fgt.csv", "--axes"});
+    EXPECT_EQ(o.width.value_or(0), 1920);
+    EXPECT_EQ(o.dataFile, "levels.CSV");
+    EXPECT_EQ(o.dataFormat, RenderOptions::DataFormat::Csv);
+    EXPECT_EQ(o.fgtDataFile, "fgt.csv");
+    EXPECT_TRUE(o.axes);
+    EXPECT_EQ(Parsed({"a.wav", "-o", "b.png", "--data=m.npy"}).dataFormat, RenderOptions::DataFormat::Npy);
+    const RenderOptions plain = Parsed({"a.wav", "-o", "b.png"});
+    EXPECT_FALSE(plain.width || plain.axes || !plain.dataFile.empty() || !plain.fgtDataFile.empty());
+    for (const char* option : {"--width", "--data", "--fgt-data", "--axes"})
+        EXPECT_NE(RenderOptions::HelpText().find(option), std::string::npos) << option;
+
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--width=0"}),
+              "Недопустимое значение параметра --width: «0». Ожидается целое число от 1 до 1000000.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--width=1000001"}),
+              "Недопустимое значение параметра --width: «1000001». Ожидается целое число от 1 до 1000000.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--width=640", "--step=4"}),
+              "Параметры --width и --step исключают друг друга.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--data=levels.txt"}),
+              "Недопустимое значение параметра --data: «levels.txt». Ожидается имя файла .csv или .npy.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--data=.csv"}),
+              "Недопустимое значение параметра --data: «.csv». Ожидается имя файла .csv или .npy.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--fgt", "--fgt-data=f.npy"}),
+              "Недопустимое значение параметра --fgt-data: «f.npy». Ожидается имя файла .csv.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--fgt-data=f.csv"}), "Параметр --fgt-data требует --fgt.");
+    EXPECT_EQ(Refusal({"a.wav", "-o", "c.png", "--axes=yes"}), "Параметр --axes не принимает значения.");
+}

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "LineGate.h"
 #include "WavWriter.h"
 
 namespace {
@@ -106,28 +107,38 @@ protected:
     }
 
     // Waits until the running child has written `text` to its standard
-    // error (or to `errorFile` when that is where it goes). The child runs at
-    // the lowest priority, and so do its threads (made later, they inherit
-    // it), so that this test reads the text while the stage it announces is
-    // still running. False when the child ended first or took a minute.
-    static bool WaitForText(QProcess& process, const std::string& text, const std::string& errorFile = {}) {
+    // error. The child runs at the lowest priority, and so do its threads
+    // (made later, they inherit it), so that this test sees the stage the
+    // text announces while it runs. False when the child ended first or took
+    // a minute.
+    static bool WaitForText(QProcess& process, const std::string& text) {
         setpriority(PRIO_PROCESS, static_cast<id_t>(process.processId()), 19);
         process.setReadChannel(QProcess::StandardError);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         std::string err;
         while (err.find(text) == std::string::npos && process.state() == QProcess::Running &&
                std::chrono::steady_clock::now() < deadline) {
-            if (errorFile.empty()) {
-                process.waitForReadyRead(200);
-                err += process.readAllStandardError().toStdString();
-            } else {
-                process.waitForFinished(50);
-                err = ReadFile(errorFile);
-            }
+            process.waitForReadyRead(200);
+            err += process.readAllStandardError().toStdString();
         }
         EXPECT_NE(err.find(text), std::string::npos) << err;
         return err.find(text) != std::string::npos && process.state() == QProcess::Running;
     }
+
+    // Reads the child's progress through the sonogram's last line: the child
+    // then writes the FGT's first line and computes the FGT, and cannot go on
+    // past the FGT's last line until the test reads again.
+    static void HoldInTheFgt(LineGate& gate) {
+        ASSERT_TRUE(gate.ReadThrough(kSonogramDone)) << gate.ReadAll();
+        ASSERT_TRUE(gate.NextLineWritten());
+    }
+    // The child's whole progress, when it was stopped where HoldInTheFgt held it.
+    static void ExpectStoppedInTheFgt(const std::string& progress) {
+        EXPECT_NE(progress.find(std::string(kSonogramDone) + "\nРассчитывается FGT: 0%\n"), std::string::npos)
+            << progress;
+        EXPECT_EQ(progress.find("Рассчитывается FGT: 100%"), std::string::npos) << progress;
+    }
+    static constexpr char kSonogramDone[] = "Рассчитывается сонограмма: 100%";
 
     std::string WriteTone(const std::string& name, double seconds) {
         std::vector<int16_t> samples;
@@ -265,9 +276,13 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
     const std::string input = WriteLongWave(m_files.file("long.wav"));
     for (const char* name : {"SIGTERM", "SIGINT"}) {
         QProcess process;
-        Launch(process, {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")});
+        LineGate gate;
+        ASSERT_TRUE(gate.IsReady());
+        Launch(process, {Q(input), QStringLiteral("-o"), Q(m_out.file("long.png")), QStringLiteral("--fgt")},
+               {gate.InChild(), {}, {}, {}});
         ASSERT_TRUE(process.waitForStarted());
-        ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT"));
+        gate.ChildStarted();
+        HoldInTheFgt(gate);
         EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
         if (std::string(name) == "SIGTERM") {
             process.terminate();
@@ -278,6 +293,7 @@ TEST_F(RenderProgramTest, InterruptedRunLeavesNothingBehind) {
         EXPECT_EQ(process.exitStatus(), QProcess::CrashExit) << name;
         EXPECT_TRUE(m_temp.tempSignalFiles().empty()) << name;
         EXPECT_TRUE(OutputFiles().isEmpty()) << name;
+        ExpectStoppedInTheFgt(gate.ReadAll());
     }
 }
 
@@ -296,11 +312,27 @@ TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
     const std::string input = WriteLongWave(m_out.file(GetParam().input));
     const std::string recording = ReadFile(input);
     const std::string output = m_out.file(GetParam().output);
+    // A log of the user's that the program holds open, as `3>>rec.log` would.
     const std::string log = output + ".log";
+    const std::string logText = "the user's notes\n";
+    ASSERT_TRUE(testwav::writeFile(log, std::vector<uint8_t>(logText.begin(), logText.end())));
+    LineGate gate;
+    ASSERT_TRUE(gate.IsReady());
+    const std::function<void()> toGate = gate.InChild();
+    const auto inChild = [toGate, path = log] {
+        toGate();
+        const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+        if (fd >= 0 && fd != 3) {
+            dup2(fd, 3);
+            close(fd);
+        }
+    };
     QProcess process;
-    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")}, {{}, log, {}, {}});
+    Launch(process, {Q(input), QStringLiteral("-o"), Q(output), QStringLiteral("--fgt")},
+           {inChild, {}, {}, {}});
     ASSERT_TRUE(process.waitForStarted());
-    ASSERT_TRUE(WaitForText(process, "Рассчитывается FGT", log));
+    gate.ChildStarted();
+    HoldInTheFgt(gate);
     EXPECT_FALSE(m_temp.tempSignalFiles().empty()) << "the film's files exist while it runs";
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(60000));
@@ -309,7 +341,8 @@ TEST_P(RenderInterruptTest, RemovesOnlyTheFilesItMade) {
     expected.sort();
     EXPECT_EQ(OutputFiles(), expected);
     EXPECT_TRUE(ReadFile(input) == recording);
-    EXPECT_NE(ReadFile(log).find("Рассчитывается FGT"), std::string::npos);
+    EXPECT_EQ(ReadFile(log), logText);
+    ExpectStoppedInTheFgt(gate.ReadAll());
 }
 
 INSTANTIATE_TEST_SUITE_P(NamesThatMatch, RenderInterruptTest,
@@ -508,4 +541,99 @@ TEST_F(RenderProgramTest, FgtUnderTheAddressSpaceLimitThatRefusedTheWholeSignalC
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err.find("памяти для FGT"), std::string::npos) << run.err;
     EXPECT_EQ(OutputFiles(), QStringList{QStringLiteral("long.png")}) << run.err;
+}
+
+TEST_F(RenderProgramTest, DataFilesAndAxesComeWithThePicture) {
+    const std::string input = WriteTone("tone.wav", 2.0);
+    const std::string csv = m_out.file("levels.csv");
+    ChildRun run = Start({Q(input), QStringLiteral("-o"), Q(m_out.file("plain.png")),
+                          QStringLiteral("--width=120"), QStringLiteral("--data=") + Q(csv)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("Шаг столбцов 134 отсчетов: 119 столбцов"), std::string::npos) << run.err;
+    const std::string npy = m_out.file("levels.npy");
+    run = Start({Q(input), QStringLiteral("-o"), Q(m_out.file("framed.png")), QStringLiteral("--width=120"),
+                 QStringLiteral("--data"), Q(npy), QStringLiteral("--axes")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Nothing but the program's own lines on standard error: no display,
+    // and the platform that draws the text off screen says nothing.
+    EXPECT_EQ(run.err.find("QStandardPaths"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("qt."), std::string::npos) << run.err;
+    QStringList expected{QStringLiteral("framed.png"),
+                         QStringLiteral("levels.csv"),
+                         QStringLiteral("levels.frequencies.npy"),
+                         QStringLiteral("levels.npy"),
+                         QStringLiteral("levels.times.npy"),
+                         QStringLiteral("plain.png")};
+    EXPECT_EQ(OutputFiles(), expected);
+    const QImage plain(Q(m_out.file("plain.png")));
+    const QImage framed(Q(m_out.file("framed.png")));
+    ASSERT_EQ(plain.size(), QSize(119, 513));
+    EXPECT_GT(framed.width(), plain.width() + 40);
+    EXPECT_GT(framed.height(), plain.height() + 20);
+
+    // NumPy reads the matrix and its companions as the CSV has them.
+    std::string python;
+    for (const char* candidate : {"/usr/bin/python3", "python3"}) {
+        QProcess probe;
+        probe.start(QString::fromUtf8(candidate), {QStringLiteral("-c"), QStringLiteral("import numpy")});
+        if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit &&
+            probe.exitCode() == 0) {
+            python = candidate;
+            break;
+        }
+    }
+    if (python.empty()) GTEST_SKIP() << "NumPy is not installed";
+    QProcess numpy;
+    numpy.start(Q(python),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import numpy, sys\n"
+                                "m = numpy.load(sys.argv[1]); t = numpy.load(sys.argv[2]); "
+                                "f = numpy.load(sys.argv[3])\n"
+                                "c = numpy.loadtxt(sys.argv[4], delimiter=',', skiprows=1)\n"
+                                "h = numpy.loadtxt(sys.argv[4], delimiter=',', max_rows=1, "
+                                "usecols=range(1, m.shape[1] + 1))\n"
+                                "print(m.dtype, m.shape, t.dtype, t.shape, f.dtype, f.shape)\n"
+                                "print(int(numpy.allclose(c[:, 0], t, atol=5e-7)), "
+                                "int(numpy.allclose(h, f, atol=5e-7)), "
+                                "int(numpy.allclose(c[:, 1:], m, atol=5e-4 + 1e-5, rtol=0)))\n"),
+                 Q(npy), Q(m_out.file("levels.times.npy")), Q(m_out.file("levels.frequencies.npy")), Q(csv)});
+    ASSERT_TRUE(numpy.waitForFinished(60000));
+    EXPECT_EQ(numpy.readAllStandardOutput().toStdString(),
+              "float32 (119, 512) float64 (119,) float64 (512,)\n1 1 1\n")
+        << numpy.readAllStandardError().toStdString();
+}
+
+TEST_F(RenderProgramTest, DataFilesTakeThePicturesSafePath) {
+    const std::string input = WriteTone("tone.wav", 1.0);
+    const std::string recording = ReadFile(input);
+    const std::string fifo = m_out.file("pipe.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string png = m_out.file("tone.png");
+    const std::pair<QStringList, std::string> cases[] = {
+        {{QStringLiteral("--data=") + Q(fifo)},
+         "Не удается создать файл " + fifo + ": это именованный канал.\n"},
+        {{QStringLiteral("--data=") + Q(input + ".csv"), QStringLiteral("--fgt"),
+          QStringLiteral("--fgt-data=") + Q(input + ".csv")},
+         "Файл " + input + ".csv задан как выход дважды (и как " + input + ".csv).\n"},
+        {{QStringLiteral("--fgt"), QStringLiteral("--fgt-data=") + Q(m_out.file("no/fgt.csv"))},
+         "Не удается создать файл " + m_out.file("no/fgt.csv") + ": папки " + m_out.file("no") +
+             " нет или в нее нельзя писать.\n"}};
+    for (const auto& [options, message] : cases) {
+        const ChildRun run = Start(QStringList{Q(input), QStringLiteral("-o"), Q(png)} + options);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, message);
+    }
+    // A render that fails writes no data file either.
+    const ChildRun failed = Start({Q(input), QStringLiteral("-o"), Q(png), QStringLiteral("--start=5"),
+                                   QStringLiteral("--data=") + Q(m_out.file("levels.npy"))});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("нет ни одного столбца"), std::string::npos) << failed.err;
+    EXPECT_TRUE(OutputFiles().isEmpty()) << OutputFiles().join(' ').toStdString();
+    EXPECT_TRUE(ReadFile(input) == recording);
+    // With the picture on standard output the data still go to their file.
+    const ChildRun streamed = Start({Q(input), QStringLiteral("-o"), QStringLiteral("-"),
+                                     QStringLiteral("--data=") + Q(m_out.file("l.csv"))});
+    EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+    EXPECT_FALSE(QImage::fromData(QByteArray::fromStdString(streamed.out), "PNG").isNull());
+    EXPECT_EQ(ReadFile(m_out.file("l.csv")).rfind("time_s,0.000000,7.812500,", 0), 0u);
 }

@@ -24,9 +24,11 @@
 #include "DocTemplate.h"
 #include "Eventually.h"
 #include "FonavidApp.h"
+#include "KFGTransformerView.h"
 #include "MainFrame.h"
 #include "MessageCapture.h"
 #include "Profile.h"
+#include "ResourceIds.h"
 #include "View.h"
 #include "WavWriter.h"
 
@@ -116,6 +118,24 @@ protected:
         QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(frame, &drop);
         return enter.isAccepted();
+    }
+
+    // The active document window's FGT pane, made active with F6 from the
+    // upper sonogram pane, its FGT computed as far as it draws; null when
+    // any of it fails.
+    CKFGTransformerView* ComputedFgtPane() {
+        QTest::keyClick(Target(frame), Qt::Key_F6);
+        QTest::keyClick(Target(frame), Qt::Key_F6);
+        CChildFrame* child = frame->GetActiveFrame();
+        auto* pane = child != nullptr ? dynamic_cast<CKFGTransformerView*>(child->GetActiveView()) : nullptr;
+        if (pane == nullptr || !frame->GetRouter().Execute(res::ID_FGT_CALCULATE) || !pane->m_bReady)
+            return nullptr;
+        // The values arrive with the paints that ask for them.
+        const bool computed = Eventually([&] {
+            pane->viewport()->grab();
+            return !pane->IsComputingFGT();
+        });
+        return computed ? pane : nullptr;
     }
 
     QList<QMdiSubWindow*> Windows() const { return frame->GetMdiArea()->subWindowList(); }

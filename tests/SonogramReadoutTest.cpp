@@ -6,7 +6,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +79,51 @@ TEST(SonogramReadout, RoundsLikePrintfInTheCLocale) {
             EXPECT_EQ(number::Fixed(v, decimals), expected) << v << " with " << decimals;
         }
     }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(SonogramReadout, AppendedNumbersAreExactlyPrintfsAtEveryMagnitude) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    std::setlocale(LC_NUMERIC, "C");
+    // Levels, times and frequencies of every size, values just beside a
+    // tie at each number of decimals, exact ties, signed zeros and the
+    // values that are no numbers.
+    std::mt19937_64 random(11);
+    std::vector<double> values = {-0.0,
+                                  0.0,
+                                  -0.0004,
+                                  0.0005,
+                                  2.5,
+                                  -2.5,
+                                  0.125,
+                                  1e12,
+                                  -3e15,
+                                  1e300,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(-8.0, 13.0)(random));
+        values.push_back((random() & 1 ? -1.0 : 1.0) * magnitude);
+        const int decimals = static_cast<int>(random() % 10);
+        const double tie =
+            (std::floor(magnitude * std::pow(10.0, decimals)) + 0.5) / std::pow(10.0, decimals);
+        values.push_back(std::nextafter(tie, 0.0));
+        values.push_back(std::nextafter(tie, 1e300));
+    }
+    long differences = 0;
+    for (const double v : values) {
+        for (int decimals = 0; decimals <= 12; ++decimals) {
+            char expected[512];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+            std::string text = "x";
+            number::AppendFixed(text, v, decimals);
+            if (text != "x" + std::string(expected) && ++differences < 10)
+                ADD_FAILURE() << v << " with " << decimals << ": " << text << " vs " << expected;
+        }
+    }
+    EXPECT_EQ(differences, 0);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

@@ -22,7 +22,8 @@ run_packages=(
 # Testing on top of that: GoogleTest, benchmarks and their FFT baseline,
 # memory checking, the validators of the desktop entry and the AppStream
 # data, the Russian locale the number-format tests switch to, and a
-# PulseAudio server that the playback tests start with a null sink.
+# PulseAudio server that the playback tests start with a null sink, and
+# NumPy, with which a test loads the renderer's NumPy files.
 test_packages=(
     libgtest-dev libgmock-dev
     libbenchmark-dev libfftw3-dev
@@ -30,6 +31,7 @@ test_packages=(
     desktop-file-utils appstream
     locales
     pulseaudio pulseaudio-utils
+    python3-numpy
 )
 
 case "$set_name" in

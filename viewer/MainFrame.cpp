@@ -17,8 +17,10 @@
 #include "ChildFrame.h"
 #include "DocTemplate.h"
 #include "Icons.h"
+#include "KSonogramView.h"
 #include "MainWindow.h"
 #include "ResourceIds.h"
+#include "ScalePainter.h"
 #include "View.h"
 
 CMainFrame::CMainFrame() {
@@ -41,6 +43,7 @@ bool CMainFrame::LoadFrame() {
     m_mdiArea->setObjectName(QStringLiteral("MdiClient"));
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] { OnActiveWindowChanged(); });
+    ScalePainter::LoadSetting();
     CreateToolBar();
     CreateStatusBar();
     CreateMenus();
@@ -74,6 +77,15 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
+    // The cursor's field, left of the lock keys, wide enough for a long
+    // recording's read-out so that moving the cursor does not shift it.
+    m_cursorField = new QLabel(bar);
+    m_cursorField->setObjectName(QStringLiteral("Cursor"));
+    m_cursorField->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_cursorField->setMinimumWidth(m_cursorField->fontMetrics().horizontalAdvance(
+                                       QString::fromUtf8("00000.000 c, 00000.0 Гц, -000.00 дБ")) +
+                                   8);
+    bar->addPermanentWidget(m_cursorField);
     const char* const texts[3] = {"CAP", "NUM", "SCRL"};
     const int ids[3] = {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM, res::ID_INDICATOR_SCRL};
     for (int i = 0; i < 3; ++i) {
@@ -99,6 +111,17 @@ void CMainFrame::SetIndicator(int indicatorId, bool on) {
     m_bIndicatorOn[index] = on;
     static const char* const texts[3] = {"CAP", "NUM", "SCRL"};
     m_indicators[index]->setText(on ? QString::fromLatin1(texts[index]) : QString());
+}
+
+void CMainFrame::UpdateCursorField() {
+    if (m_cursorField == nullptr) return;
+    QString text;
+    if (CChildFrame* child = GetActiveFrame()) {
+        auto* pane = dynamic_cast<CKSonogramView*>(child->GetActiveView());
+        if (pane == nullptr) pane = dynamic_cast<CKSonogramView*>(child->GetPane(1));
+        if (pane != nullptr) text = QString::fromStdString(pane->GetCursorReadout());
+    }
+    m_cursorField->setText(text);
 }
 
 bool CMainFrame::IsIndicatorOn(int indicatorId) const {
@@ -306,7 +329,14 @@ void CMainFrame::AddDocumentFrame(QWidget* frame) {
         window->setAttribute(Qt::WA_DeleteOnClose);
     } else {
         m_mdiArea->addSubWindow(child);
-        connect(child, &CChildFrame::activeViewChanged, this, [this] { UpdateCommandStates(); });
+        connect(child, &CChildFrame::activeViewChanged, this, [this] {
+            UpdateCommandStates();
+            UpdateCursorField();
+        });
+        for (int row = 0; row < CChildFrame::kRows; ++row) {
+            if (auto* pane = dynamic_cast<CKSonogramView*>(child->GetPane(row)))
+                connect(pane, &CKSonogramView::cursorReadoutChanged, this, [this] { UpdateCursorField(); });
+        }
     }
     connect(window, &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
     connect(window, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateTitle(); });
@@ -331,6 +361,7 @@ void CMainFrame::OnActiveWindowChanged() {
     ShowMenu(active ? res::IDR_FONAVIDTYPE : res::IDR_MAINFRAME);
     UpdateTitle();
     UpdateCommandStates();
+    UpdateCursorField();
 }
 
 void CMainFrame::UpdateTitle() {

@@ -80,6 +80,8 @@ public:
 
     // Whether the indicator of a lock key is lit.
     bool IsIndicatorOn(int indicatorId) const;
+    // The status-bar field of the time-frequency cursor.
+    QLabel* GetCursorField() const { return m_cursorField; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,6 +103,10 @@ private:
     void RebuildWindowList(QMenu* windowMenu);
     void ChooseFromAllWindows();
     void SetIndicator(int indicatorId, bool on);
+    // Shows the cursor of the active document window: its active sonogram
+    // pane's, or its upper pane's while the FGT pane is active; empty
+    // without a document window.
+    void UpdateCursorField();
     std::vector<platform::CommandTarget*> Route() const;
 
     CKMainFrameClient m_clientWnd;
@@ -108,6 +114,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
     bool m_bIndicatorOn[3] = {false, false, false};
+    QLabel* m_cursorField = nullptr;
 
     platform::CommandRouter m_router;
     platform::CommandActions* m_actions = nullptr;

@@ -19,6 +19,8 @@
 #include "MenuTables.h"
 #include "Messages.h"
 #include "ResourceIds.h"
+#include "ScalePainter.h"
+#include "ScrollView.h"
 
 bool CMainFrame::OnUpdateCommand(int id, platform::CommandState& state) {
     switch (id) {
@@ -38,6 +40,9 @@ bool CMainFrame::OnUpdateCommand(int id, platform::CommandState& state) {
             return true;
         case res::ID_VIEW_STATUS_BAR:
             state.checked = statusBar()->isVisibleTo(this);
+            return true;
+        case res::ID_VIEW_SCALES:
+            state.checked = ScalePainter::IsShown();
             return true;
         case res::ID_APP_EXIT:
         case res::ID_HELP_FINDER:
@@ -86,6 +91,11 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case res::ID_VIEW_STATUS_BAR:
             statusBar()->setVisible(!statusBar()->isVisibleTo(this));
+            return true;
+        case res::ID_VIEW_SCALES:
+            ScalePainter::SetShown(!ScalePainter::IsShown());
+            for (platform::ScrollView* pane : m_mdiArea->findChildren<platform::ScrollView*>())
+                pane->viewport()->update();
             return true;
         case res::ID_APP_EXIT:
             close();

@@ -71,10 +71,10 @@ CPlaybackController::CPlaybackController() {
 }
 
 CPlaybackController::~CPlaybackController() {
-    // A start still queued runs before this stop, so no sink outlives us.
+    // A start still queued runs before this, so no sink outlives us; the
+    // sink goes on the thread it lives in.
     QMetaObject::invokeMethod(
-        m_pWorker, [worker = m_pWorker, session = m_nSession] { worker->Stop(session); },
-        Qt::BlockingQueuedConnection);
+        m_pWorker, [worker = m_pWorker] { worker->Shutdown(); }, Qt::BlockingQueuedConnection);
     m_pDoc = nullptr;
     m_thread.quit();
     m_thread.wait();

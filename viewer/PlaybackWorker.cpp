@@ -3,6 +3,7 @@
 #include <QAudioSink>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -15,15 +16,12 @@ constexpr int kBufferMs = 1000;
 
 PlaybackWorker::PlaybackWorker() = default;
 
-PlaybackWorker::~PlaybackWorker() {
-    // The sink belongs to this thread's objects; it goes with the worker.
-    delete m_pSink;
-}
+PlaybackWorker::~PlaybackWorker() { ReleaseSink(); }
 
 void PlaybackWorker::Start(int session, PlaybackFeed* feed, const QAudioDevice& device,
                            const QAudioFormat& format) {
     std::unique_ptr<PlaybackFeed> owned(feed);
-    if (m_pSink != nullptr) Finish();
+    if (m_pDevice != nullptr) Finish();
     m_nSession = session;
     m_nProcessedUs.store(0, std::memory_order_release);
     m_nBytesWritten.store(0, std::memory_order_release);
@@ -33,14 +31,20 @@ void PlaybackWorker::Start(int session, PlaybackFeed* feed, const QAudioDevice& 
         m_pTimer->setTimerType(Qt::PreciseTimer);
         connect(m_pTimer, &QTimer::timeout, this, &PlaybackWorker::Feed);
     }
-    m_pSink = new QAudioSink(device, format);
-    m_pSink->setBufferSize(format.bytesForDuration(static_cast<qint64>(kBufferMs) * 1000));
+    // One sink serves every playback on the same device in the same format:
+    // the sound server's stream is opened and closed per playback, but the
+    // sink itself, whose destruction races the server's callbacks, goes only
+    // when it must.
+    if (m_pSink != nullptr && (m_sinkDevice != device || m_pSink->format() != format)) ReleaseSink();
+    if (m_pSink == nullptr) {
+        m_pSink = new QAudioSink(device, format);
+        m_pSink->setBufferSize(format.bytesForDuration(static_cast<qint64>(kBufferMs) * 1000));
+        m_sinkDevice = device;
+    }
     m_pDevice = m_pSink->start();
     if (m_pDevice == nullptr || m_pSink->error() != QAudio::NoError) {
-        delete m_pSink;
-        m_pSink = nullptr;
-        m_pDevice = nullptr;
         m_feed.reset();
+        ReleaseSink();
         emit failed(session, QString::fromUtf8("звуковое устройство не принимает данные"));
         return;
     }
@@ -49,7 +53,7 @@ void PlaybackWorker::Start(int session, PlaybackFeed* feed, const QAudioDevice& 
 }
 
 void PlaybackWorker::Feed() {
-    if (m_pSink == nullptr || !m_feed) return;
+    if (m_pDevice == nullptr || !m_feed) return;
     const qint64 free = m_pSink->bytesFree();
     if (free > 0 && !m_feed->AtEnd()) {
         if (m_chunk.size() < free) m_chunk.resize(free);
@@ -72,19 +76,30 @@ void PlaybackWorker::Feed() {
 }
 
 void PlaybackWorker::Stop(int session) {
-    if (session == m_nSession && m_pSink != nullptr) Finish();
+    if (session == m_nSession && m_pDevice != nullptr) Finish();
+}
+
+void PlaybackWorker::Shutdown() {
+    Stop(m_nSession);
+    ReleaseSink();
 }
 
 void PlaybackWorker::Finish() {
     if (m_pTimer != nullptr) m_pTimer->stop();
-    if (m_pSink == nullptr) return;
+    if (m_pDevice == nullptr) return;
     const qint64 processed = m_pSink->processedUSecs();
     m_nProcessedUs.store(processed, std::memory_order_release);
+    m_pDevice = nullptr;
     m_pSink->reset();
     m_pSink->stop();
-    delete m_pSink;
-    m_pSink = nullptr;
-    m_pDevice = nullptr;
     m_feed.reset();
     emit finished(m_nSession, m_nBytesWritten.load(std::memory_order_acquire), processed);
+}
+
+void PlaybackWorker::ReleaseSink() {
+    // The sink's destructor may run this thread's events: by then this
+    // worker holds no part of it.
+    QAudioSink* sink = std::exchange(m_pSink, nullptr);
+    m_pDevice = nullptr;
+    delete sink;
 }

@@ -37,6 +37,8 @@ public:
     void Start(int session, PlaybackFeed* feed, const QAudioDevice& device, const QAudioFormat& format);
     // Stops at once, dropping what the sink still holds; finished follows.
     void Stop(int session);
+    // Stops and lets the sink go; run on the worker's thread before it ends.
+    void Shutdown();
 
 signals:
     // The playback `session` ended, all played or stopped; `bytes` went to the sink.
@@ -47,10 +49,14 @@ signals:
 private:
     void Feed();
     void Finish();
+    // Lets go of the sink and then destroys it.
+    void ReleaseSink();
 
     int m_nSession = 0;
     std::unique_ptr<PlaybackFeed> m_feed;
+    // The sink outlives a playback; `m_pDevice` is set while one runs.
     QAudioSink* m_pSink = nullptr;
+    QAudioDevice m_sinkDevice;
     QIODevice* m_pDevice = nullptr;
     QTimer* m_pTimer = nullptr;
     QByteArray m_chunk;

@@ -1,5 +1,6 @@
 #include "PaneSettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -29,7 +30,17 @@ void PaneSettings::RaiseForHighQuality() {
     lowerLevel += rise;
 }
 
-int PaneSettings::ColumnCount(const CKWave* wave) const { return sonogram::ColumnCount(wave, fftSize, stepSamples); }
+int PaneSettings::ColumnCount(const CKWave* wave) const {
+    return sonogram::ColumnCount(wave, fftSize, stepSamples);
+}
+
+void PaneSettings::FitStepToColumns(double samples, long columns) {
+    if (!(samples > 0.0) || columns <= 0) return;
+    const double step = std::ceil(samples / static_cast<double>(columns));
+    stepSamples = step >= static_cast<double>(std::numeric_limits<int>::max())
+                      ? std::numeric_limits<int>::max()
+                      : std::max(1, static_cast<int>(step));
+}
 
 int ColumnCount(const CKWave* wave, int fftSize, int stepSamples) {
     if (wave == nullptr || wave->GetFirstComplexSample() == nullptr || !(wave->GetFrADC() > 0.0) ||

@@ -36,6 +36,12 @@ struct PaneSettings {
 
     // The columns of `wave` with this grid (see sonogram::ColumnCount).
     int ColumnCount(const CKWave* wave) const;
+
+    // Sets the column step so that a range of `samples` samples takes at
+    // most `columns` columns: the samples over the columns rounded up, at
+    // least one sample and at most INT_MAX; the sonel (the window) is kept.
+    // Nothing changes when either is not positive.
+    void FitStepToColumns(double samples, long columns);
 };
 
 // The number of columns of `wave` with the column step `stepSamples`: its

@@ -14,4 +14,10 @@ std::string FormatPeakReadout(double peakHz, double peakDb, double pointerHz, do
 
 std::string FormatReadoutTime(double seconds) { return Fixed(seconds, 3) + " c"; }
 
+std::string FormatCursorReadout(double seconds, double hertz, std::optional<double> levelDb) {
+    std::string text = FormatReadoutTime(seconds) + ", " + readout::FormatFrequency(hertz);
+    if (levelDb) text += ", " + Fixed(*levelDb, 2) + " дБ";
+    return text;
+}
+
 }  // namespace sonogram

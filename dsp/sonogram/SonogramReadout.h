@@ -2,6 +2,7 @@
 // locale (a decimal point, never a comma).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "FrequencyText.h"
@@ -14,5 +15,9 @@ std::string FormatPeakReadout(double peakHz, double peakDb, double pointerHz, do
 
 // "<seconds> c" with three decimals.
 std::string FormatReadoutTime(double seconds);
+
+// The cursor's read-out: "<seconds> c, <hertz> Гц, <level> дБ", time and
+// frequency as above, the level with two decimals and left out while unknown.
+std::string FormatCursorReadout(double seconds, double hertz, std::optional<double> levelDb);
 
 }  // namespace sonogram

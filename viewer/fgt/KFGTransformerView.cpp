@@ -97,6 +97,9 @@ bool CKFGTransformerView::OnCommand(int id) {
         case res::ID_LEVELS_DEFAULT:
             OnLevelCommand(id);
             return true;
+        case res::ID_EDIT_COPY:
+            CopyToClipboard();
+            return true;
         default:
             return false;
     }
@@ -115,6 +118,7 @@ bool CKFGTransformerView::OnUpdateCommand(int id, platform::CommandState& state)
         case res::ID_LOWER_LEVEL_RAISE:
         case res::ID_LOWER_LEVEL_LOWER:
         case res::ID_LEVELS_DEFAULT:
+        case res::ID_EDIT_COPY:
             state.enabled = true;
             return true;
         default:

@@ -81,8 +81,11 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
+    // The octaves of the lowest row, labelled at the surface's left edge.
+    void PaintScales(QPainter& painter) const;
     void OnMouseMove(const QPoint& point);
     void OnContextMenu(QPoint screenPoint);
     void OnFGTCalculate();

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "AxisTicks.h"
+#include "FGTComputation.h"
 #include "FGTPainter.h"
 #include "FonavidDoc.h"
 #include "FrequencyText.h"
@@ -17,6 +19,7 @@
 #include "Messages.h"
 #include "PlayheadPainter.h"
 #include "ResourceIds.h"
+#include "ScalePainter.h"
 
 namespace {
 
@@ -61,8 +64,35 @@ void CKFGTransformerView::OnDraw(QPainter& painter, const QRect& clip) {
                 this, [] { platform::ShowMessage(FGTOnDemand::kOutOfMemoryText); }, Qt::QueuedConnection);
         }
     }
+    if (ScalePainter::IsShown()) PaintScales(painter);
+    // The centre line is the pane's cursor: like the play-head it stays on
+    // screen and out of a copy.
+    if (IsPaintingCopy()) return;
     FGTPainter::PaintCentreLine(painter, viewport()->width());
     PlayheadPainter::Paint(painter, PlayheadPoints());
+}
+
+void CKFGTransformerView::PaintScales(QPainter& painter) const {
+    if (!m_bReady || m_pFrequency == nullptr) return;
+    const int y0 = GetScrollPosition().y();
+    std::vector<std::pair<int, QString>> marks;
+    // Row j is on the line rows - j; the lowest row is 8 Hz, so the octave
+    // rows carry the nominal names of octave bands (31.5, 63, 125 ...).
+    for (int j = 0; j < m_nRows; j += fgt::kRowsPerOctave) {
+        marks.emplace_back(
+            m_nRows - j - y0,
+            QString::fromStdString(axis::NominalFrequencyLabel(m_pFrequency[j])) + QString::fromUtf8(" Гц"));
+    }
+    painter.save();
+    painter.resetTransform();
+    ScalePainter::PaintLeftMarks(painter, viewport()->height(), marks);
+    painter.restore();
+}
+
+void CKFGTransformerView::scrollContentsBy(int dx, int dy) {
+    platform::ScrollView::scrollContentsBy(dx, dy);
+    // The labels stay at the left edge while the rows move under them.
+    if (ScalePainter::IsShown()) viewport()->update();
 }
 
 double CKFGTransformerView::GetVisibleEndTime() const {

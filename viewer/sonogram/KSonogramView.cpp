@@ -186,6 +186,7 @@ void CKSonogramView::SyncCursorFromDocument() {
     int y = std::max(0, rows - (h + 1) / 2 - m_ptCursor.y() - 1);
     if (h >= rows) y = 0;
     ScrollToPosition(QPoint(x, y));
+    UpdateCursorReadout();
 }
 
 void CKSonogramView::OnActivateView(bool activate, platform::View* activateView,

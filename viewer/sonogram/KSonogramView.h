@@ -130,6 +130,16 @@ public:
     // Transforms run since the view was made: the work the column cache saves.
     long GetTransformCount() const { return m_nTransformCount; }
 
+    // The cursor as the status bar shows it: its time, its frequency and,
+    // once a paint has computed its column, the level there; empty while no
+    // signal is bound.
+    const std::string& GetCursorReadout() const { return m_strCursorReadout; }
+
+signals:
+    // The cursor's read-out text changed: the cursor moved, or the level of
+    // its column arrived.
+    void cursorReadoutChanged();
+
 protected:
     void OnDraw(QPainter& painter, const QRect& clip) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -138,6 +148,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     // True when the bound wave has samples that a frame may read.
@@ -145,8 +156,14 @@ private:
     void ReleaseBuffers();
     void DrawMaxima(QPainter& painter, int x0) const;
     void PaintCursorCross(QPainter& painter);
+    // Time and frequency scales at the surface's bottom and left edges.
+    void PaintScales(QPainter& painter) const;
     void MoveCursor(int dx, int dy);
     void UpdateReadout(const QPoint& point);
+    // The computed levels of column x (one per bin), null while its slot
+    // holds another column or x is outside the signal.
+    const double* ComputedLevels(int x) const;
+    void UpdateCursorReadout();
     // Follows the document's play-head: repaints the old and new line and
     // scrolls when it leaves the visible columns.
     void UpdatePlayhead();
@@ -177,6 +194,7 @@ private:
     sonogram::SonogramMode m_nMode = sonogram::kModeAmplitude;
     std::string m_strMessage;
     std::string m_strToolTip;
+    std::string m_strCursorReadout;
 
     // The image over the ring's pixels (M x R, bottom row first), made once per
     // allocation so that painting allocates nothing.

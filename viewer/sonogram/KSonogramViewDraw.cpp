@@ -13,6 +13,7 @@
 #include "KSonogramView.h"
 #include "KWave.h"
 #include "PlayheadPainter.h"
+#include "ScalePainter.h"
 #include "SonogramColours.h"
 #include "SonogramPainter.h"
 
@@ -67,7 +68,7 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     const int rows = m_ring.GetRows();
     SonogramPainter::PaintFills(painter, x0, origin.y(), w, h, rows);
     if (slotCount <= 0 || rows <= 0 || m_image.isNull()) {
-        m_bCursorShown = false;
+        if (!IsPaintingCopy()) m_bCursorShown = false;
         return;
     }
 
@@ -76,6 +77,11 @@ void CKSonogramView::OnDraw(QPainter& painter, const QRect& clip) {
     SonogramPainter::PaintRing(painter, m_image, x0);
 
     if (m_bShowMaxima) DrawMaxima(painter, x0);
+    if (ScalePainter::IsShown()) PaintScales(painter);
+    // The cursor's column may have just been computed.
+    if (!IsPaintingCopy()) UpdateCursorReadout();
+    // A copy is the picture alone: the cross and the play-head stay on screen.
+    if (IsPaintingCopy()) return;
     PaintPlayhead(painter);
 
     m_bCursorShown = false;
@@ -99,6 +105,31 @@ void CKSonogramView::DrawMaxima(QPainter& painter, int x0) const {
             if (IsLocalMaximum(s, k)) painter.fillRect(QRect(x, rows - k - 2, 1, 3), colour);
         }
     }
+}
+
+void CKSonogramView::PaintScales(QPainter& painter) const {
+    if (!HasReadableSignal()) return;
+    const double rate = m_pWave->GetFrADC();
+    const QPoint origin = GetScrollPosition();
+    const int w = viewport()->width();
+    const int h = viewport()->height();
+    const int rows = m_ring.GetRows();
+    painter.save();
+    painter.resetTransform();
+    // Column x (time x·step / rate) is at x - x0; bin k (frequency k·rate / N)
+    // on the line R - k - y0.
+    const double columnsPerSecond = rate / m_nStepSamples;
+    ScalePainter::PaintTimeScale(painter, w, h, origin.x() / columnsPerSecond, columnsPerSecond, 0.0,
+                                 TimeFromColumn(GetColumnCount() - 1));
+    ScalePainter::PaintFrequencyScale(painter, w, h, rows - origin.y(), m_nFFTSize / rate,
+                                      FrequencyFromRow(rows - 1));
+    painter.restore();
+}
+
+void CKSonogramView::scrollContentsBy(int dx, int dy) {
+    platform::ScrollView::scrollContentsBy(dx, dy);
+    // The scales stay at the edges while the picture moves under them.
+    if (ScalePainter::IsShown()) viewport()->update();
 }
 
 void CKSonogramView::PaintPlayhead(QPainter& painter) const {

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolTip>
+#include <optional>
 
 #include "FonavidDoc.h"
 #include "KMultiWaveFilm.h"
@@ -118,6 +119,9 @@ bool CKSonogramView::OnCommand(int id) {
         case res::ID_TUNE_PAS_FILM:
             TuneFasFilm();
             return true;
+        case res::ID_EDIT_COPY:
+            CopyToClipboard();
+            return true;
         case res::ID_CALCULATE_DECIMATED:
             if (m_pDoc == nullptr || m_pDoc->m_film.GetDecimateWaveAreCalculated()) return true;
             if (m_pDoc->m_film.CalculateDecimateWaves()) {
@@ -175,6 +179,7 @@ bool CKSonogramView::OnUpdateCommand(int id, platform::CommandState& state) {
         case res::ID_CURSOR_PAGE_LEFT:
         case res::ID_CURSOR_PAGE_RIGHT:
         case res::ID_CURSOR_TO_VIEW:
+        case res::ID_EDIT_COPY:
             return true;
         default:
             return false;
@@ -256,11 +261,8 @@ void CKSonogramView::UpdateReadout(const QPoint& point) {
     const int k = rows - p.y() - 1;
     const double fp = FrequencyFromRow(k);
     const double binWidth = m_pWave->GetFrADC() / m_nFFTSize;
-    if (p.x() < 0 || p.x() >= GetColumnCount()) return;
-    const int slot = p.x() % m_ring.GetSlots();
-    // The slot holds this column only once a paint computed it.
-    if (m_ring.SpectrumTag(slot) != p.x()) return;
-    const double* levels = GetSlotSpectrum(slot);
+    const double* levels = ComputedLevels(p.x());
+    if (levels == nullptr) return;
     if (fp > 0.0) {
         const double lp = levels[std::clamp(k, 0, rows - 1)];
         const sonogram::PeakEstimate peak = sonogram::FindPeak(levels, rows, k, binWidth);
@@ -270,6 +272,29 @@ void CKSonogramView::UpdateReadout(const QPoint& point) {
     m_strMessage = sonogram::FormatReadoutTime(TimeFromColumn(p.x()));
     if (!m_strToolTip.empty()) m_strToolTip += "; ";
     m_strToolTip += m_strMessage;
+}
+
+const double* CKSonogramView::ComputedLevels(int x) const {
+    if (m_ring.GetSlots() <= 0 || x < 0 || x >= GetColumnCount()) return nullptr;
+    const int slot = x % m_ring.GetSlots();
+    // The slot holds this column only once a paint computed it.
+    if (m_ring.SpectrumTag(slot) != x) return nullptr;
+    return GetSlotSpectrum(slot);
+}
+
+void CKSonogramView::UpdateCursorReadout() {
+    std::string text;
+    if (HasReadableSignal()) {
+        const std::pair<double, double> tf = GetCursorTimeFrequency();
+        const double* levels = ComputedLevels(m_ptCursor.x());
+        const int rows = m_ring.GetRows();
+        std::optional<double> level;
+        if (levels != nullptr && rows > 0) level = levels[std::clamp(m_ptCursor.y(), 0, rows - 1)];
+        text = sonogram::FormatCursorReadout(tf.first, tf.second, level);
+    }
+    if (text == m_strCursorReadout) return;
+    m_strCursorReadout = std::move(text);
+    emit cursorReadoutChanged();
 }
 
 void CKSonogramView::mouseMoveEvent(QMouseEvent* event) {
