@@ -1,6 +1,7 @@
 #include "KWaveFileRead.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "FileDialogs.h"
 #include "Messages.h"
@@ -63,6 +64,8 @@ bool CKWaveFileRead::OpenWaveFile(const std::string& path) {
     // Nothing of a file opened before may look like part of this one.
     m_nSizeInSamples = 0;
     m_Format = WAVEFORMATEX();
+    m_bFloat = false;
+    m_nValidBits = 0;
     m_ckRIFF = m_ckFmt = m_ckData = MMCKINFO();
     m_strPathName = path;
     m_strFileTitle = TitleOf(path);
@@ -202,25 +205,92 @@ bool CKWaveFileRead::descend_into_fmt__chunk() {
     m_Format.wBitsPerSample = LittleEndian16(record + 14);
     m_Format.cbSize = LittleEndian16(record + 16);
     if (got != static_cast<long long>(n)) {
-        m_strMessage = "Ошибка чтения чанка формата.";
-        if (got == -1) m_strMessage += "\n\nПлохая ошибка.\nВозвращен код ошибки -1 при чтении чанка формата";
-        platform::ShowMessage(m_strMessage);
+        ShowFormatReadMessage(got);
         return false;
     }
-    if (m_Format.wFormatTag != riff::WAVE_FORMAT_PCM) {
-        m_strMessage = Format(
-            "Номер формата данных = %lu.\n\nДокумент открыт не будет!\n\nЗвуковой файл должен быть только: "
-            "WAVE_FORMAT_PCM формата (номер формата данных = 1)",
-            m_Format.wFormatTag);
-        platform::ShowMessage(m_strMessage);
-        return false;
-    }
+    if (!TakeSampleCoding()) return false;
     if (!FormatDescribesWholeFrames()) return false;
     // The data search starts after the whole format chunk and its pad byte,
     // however long the chunk is.
     const uint64_t end = uint64_t{m_ckFmt.dwDataOffset} + m_ckFmt.cksize + (m_ckFmt.cksize & 1u);
     m_hmmio->Seek(static_cast<long long>(end), 0);
     return true;
+}
+
+void CKWaveFileRead::ShowFormatReadMessage(long long got) {
+    m_strMessage = "Ошибка чтения чанка формата.";
+    if (got == -1) m_strMessage += "\n\nПлохая ошибка.\nВозвращен код ошибки -1 при чтении чанка формата";
+    platform::ShowMessage(m_strMessage);
+}
+
+void CKWaveFileRead::ShowFormatTagMessage() {
+    m_strMessage = Format(
+        "Номер формата данных = %lu.\n\nДокумент открыт не будет!\n\nЗвуковой файл должен быть только: "
+        "WAVE_FORMAT_PCM формата (номер формата данных = 1)",
+        m_Format.wFormatTag);
+    platform::ShowMessage(m_strMessage);
+}
+
+bool CKWaveFileRead::TakeSampleCoding() {
+    m_bFloat = false;
+    m_nValidBits = m_Format.wBitsPerSample;
+    switch (m_Format.wFormatTag) {
+        case riff::WAVE_FORMAT_PCM:
+            return true;
+        case riff::WAVE_FORMAT_IEEE_FLOAT:
+            m_bFloat = true;
+            return FloatWidthIsKnown();
+        case riff::WAVE_FORMAT_EXTENSIBLE:
+            return TakeExtension();
+        default:
+            ShowFormatTagMessage();
+            return false;
+    }
+}
+
+bool CKWaveFileRead::TakeExtension() {
+    // Without its whole extension the record does not say what it holds.
+    if (m_ckFmt.cksize < riff::kExtensibleFormatBytes || m_Format.cbSize < riff::kExtensionBytes) {
+        ShowFormatTagMessage();
+        return false;
+    }
+    // The position is right after the 18-byte record.
+    uint8_t extension[riff::kExtensionBytes] = {};
+    const long long got = m_hmmio->Read(extension, riff::kExtensionBytes);
+    if (got != riff::kExtensionBytes) {
+        ShowFormatReadMessage(got);
+        return false;
+    }
+    const unsigned validBits = LittleEndian16(extension);
+    const uint8_t* guid = extension + 6;
+    const uint16_t coding = LittleEndian16(guid);
+    const bool standardGuid =
+        std::memcmp(guid + 2, riff::kSubFormatGuidTail, sizeof riff::kSubFormatGuidTail) == 0;
+    if (!standardGuid || (coding != riff::WAVE_FORMAT_PCM && coding != riff::WAVE_FORMAT_IEEE_FLOAT)) {
+        ShowFormatTagMessage();
+        return false;
+    }
+    if (validBits > m_Format.wBitsPerSample) {
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer,
+                      "Число значащих бит отсчета = %u.\n\nДокумент открыт не будет!\n\nОтсчет занимает %u "
+                      "бит, и значащих бит в нем не может быть больше.",
+                      validBits, static_cast<unsigned>(m_Format.wBitsPerSample));
+        m_strMessage = buffer;
+        platform::ShowMessage(m_strMessage);
+        return false;
+    }
+    // Writers that do not fill in the valid bits leave 0: the whole container counts.
+    if (validBits != 0) m_nValidBits = validBits;
+    m_bFloat = coding == riff::WAVE_FORMAT_IEEE_FLOAT;
+    return !m_bFloat || FloatWidthIsKnown();
+}
+
+bool CKWaveFileRead::FloatWidthIsKnown() {
+    // Other widths (16-bit half floats, say) are a coding of their own.
+    if (m_Format.wBitsPerSample == 32 || m_Format.wBitsPerSample == 64) return true;
+    ShowFormatTagMessage();
+    return false;
 }
 
 bool CKWaveFileRead::FormatDescribesWholeFrames() {

@@ -1,8 +1,12 @@
-// Reads an uncompressed PCM WAVE file: opens it, finds the "fmt " and
-// "data" chunks inside the RIFF "WAVE" form, refuses every format other than
-// PCM (and PCM records that cannot describe whole frames, or a sampling rate
-// of 0 or above kMaxSamplesPerSec), keeps the format,
-// and then hands out the raw bytes of the data chunk in sequential reads.
+// Reads an uncompressed WAVE file: opens it, finds the "fmt " and "data"
+// chunks inside the RIFF "WAVE" form, keeps the format, and then hands out
+// the raw bytes of the data chunk in sequential reads.
+//
+// Accepted codings: integer PCM (tag 1), IEEE float of 32 or 64 bits (tag 3),
+// and the extensible format (tag 0xFFFE) whose sub-format is one of those two,
+// with at most as many valid bits as the container holds. Every other tag or
+// sub-format is refused by its tag, as are records that cannot describe whole
+// frames or give a sampling rate of 0 or above kMaxSamplesPerSec.
 //
 // Every failure of opening is shown to the user at once, through the message
 // door, and the operation returns false; callers only test the result. The
@@ -47,6 +51,16 @@ public:
     unsigned short GetNChannels() const { return m_Format.nChannels; }
     unsigned long GetFrADC() const { return m_Format.nSamplesPerSec; }
     unsigned short GetBlockAlign() const { return m_Format.nBlockAlign; }
+    // The samples are IEEE floats (32 or 64 bits wide) rather than integers.
+    bool IsFloat() const { return m_bFloat; }
+    // The bit depth the signal is treated as having; the default lower level
+    // and the sonogram's window and column step follow it. Integer data: the
+    // significant bits (wBitsPerSample, or the extension's valid bits). Float
+    // data has no fixed depth: kFloatSignalBits stands for it.
+    int GetSignalBits() const { return m_bFloat ? kFloatSignalBits : m_nValidBits; }
+    // A float file is treated as 24-bit, the depth of the studio recordings
+    // such files are usually made from: its default lower level is -144.5 dB.
+    static constexpr int kFloatSignalBits = 24;
     // Whole frames in the data chunk; 0 after a failed data-chunk search.
     long GetSizeInSamples() const { return m_nSizeInSamples; }
     // nBlockAlign times the size in samples.
@@ -74,7 +88,14 @@ protected:
 
 private:
     void ShowChunkSearchMessage(unsigned result);
-    // Checks the PCM record; shows the message for the first fault found.
+    // Takes the coding from the tag (and, for the extensible format, from the
+    // extension that follows the record); shows the message of a refusal.
+    bool TakeSampleCoding();
+    bool TakeExtension();
+    bool FloatWidthIsKnown();
+    void ShowFormatTagMessage();
+    void ShowFormatReadMessage(long long got);
+    // Checks the record; shows the message for the first fault found.
     bool FormatDescribesWholeFrames();
 
     std::string m_strMessage;
@@ -87,6 +108,8 @@ private:
     MMCKINFO m_ckData;
     long m_nSizeInSamples = 0;
     WAVEFORMATEX m_Format;
+    bool m_bFloat = false;
+    unsigned m_nValidBits = 0;
     // The source OpenWaveSource hands to the opening step instead of a file.
     std::unique_ptr<WaveByteSource> m_pPendingSource;
 };

@@ -41,6 +41,18 @@ constexpr unsigned MMIO_FINDCHUNK = 0x0010;  // a chunk with the given ckid insi
 constexpr unsigned MMIO_FINDRIFF = 0x0020;   // a "RIFF" chunk with the given form type
 
 constexpr uint16_t WAVE_FORMAT_PCM = 1;
+constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
+// The format whose "fmt " chunk carries a 22-byte extension after the
+// record: valid bits per sample (u16), channel mask (u32) and a 16-byte
+// sub-format GUID that names the coding.
+constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+// Bytes of that extension, and of the whole "fmt " chunk that holds it.
+constexpr uint16_t kExtensionBytes = 22;
+constexpr uint32_t kExtensibleFormatBytes = 40;
+// The sub-format GUIDs of PCM and IEEE-float data differ only in their first
+// two bytes, which repeat the plain format tag; the other 14 are these.
+constexpr uint8_t kSubFormatGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // Result codes of opening and of the chunk search.
 constexpr unsigned MMIOERR_FILENOTFOUND = 257;

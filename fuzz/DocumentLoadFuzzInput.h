@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,9 +42,21 @@ constexpr long kMaxComparedFrames = 1L << 14;
 
 // Sample `index` of channel `channel` as the file's bytes define it: 8-bit
 // containers unsigned around 128, wider ones little-endian two's complement,
-// over the container's full scale.
-inline double ReferenceSample(const uint8_t* data, int channels, int container, long index, int channel) {
+// over the container's full scale; float data as the IEEE value of its bytes
+// (the machines this runs on are little-endian).
+inline double ReferenceSample(const uint8_t* data, int channels, int container, long index, int channel,
+                              bool isFloat) {
     const uint8_t* p = data + (static_cast<size_t>(index) * channels + channel) * container;
+    if (isFloat && container == 4) {
+        float f;
+        std::memcpy(&f, p, sizeof f);
+        return f;
+    }
+    if (isFloat) {
+        double d;
+        std::memcpy(&d, p, sizeof d);
+        return d;
+    }
     if (container == 1) return (p[0] - 128) / 128.0;
     int64_t value = 0;
     for (int i = container - 1; i >= 0; --i) value = value * 256 + p[i];
@@ -143,12 +156,12 @@ private:
             if (s[-1].re != 0.0 || s[frames].re != 0.0) return "a guard band next to the samples is not zero";
             const long compared = frames < kMaxComparedFrames ? frames : kMaxComparedFrames;
             for (long i = 0; i < compared; ++i) {
-                if (s[i].re != (ReferenceSample(first, channels, container, i, c)))
+                if (s[i].re != (ReferenceSample(first, channels, container, i, c, reader.IsFloat())))
                     return "sample " + std::to_string(i) + " of channel " + std::to_string(c) +
                            " differs from the file";
             }
-            if (frames > compared &&
-                s[frames - 1].re != (ReferenceSample(first, channels, container, frames - 1, c)))
+            if (frames > compared && s[frames - 1].re != (ReferenceSample(first, channels, container,
+                                                                          frames - 1, c, reader.IsFloat())))
                 return "the last sample differs from the file";
         }
         return {};

@@ -66,7 +66,9 @@ inline std::string RunOneInput(const uint8_t* data, size_t size) {
         return "seeking to the data does not land on the data offset";
 
     PcmFrameLoader loader;
-    if (!loader.SetFormat(format.nChannels, format.wBitsPerSample, format.nBlockAlign)) {
+    if (reader.GetSignalBits() < 1 || reader.GetSignalBits() > 8 * (format.nBlockAlign / format.nChannels))
+        return "an accepted format has a signal depth its container cannot hold";
+    if (!loader.SetFormat(format.nChannels, reader.GetSignalBits(), format.nBlockAlign, reader.IsFloat())) {
         // Formats the document refuses: read the data through anyway, in
         // odd-sized pieces. The chunk may end in part of a frame, which the
         // reads hand out too; nothing beyond the chunk or the bytes comes back.
@@ -96,22 +98,33 @@ inline std::string RunOneInput(const uint8_t* data, size_t size) {
     KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {
         channel0.data(), format.nChannels == 2 ? channel1.data() : nullptr};
     long long handed = 0;
-    loader.Load(
+    PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::Complete;
+    const long loaded = loader.Load(
         [&](unsigned char* buffer, long count) {
             const long n = reader.ReadNextBytes(buffer, count);
             if (n > 0) handed += n;
             return n;
         },
-        converted, destinations);
-    if (handed != static_cast<long long>(converted) * loader.GetFrameBytes())
+        converted, destinations, &end);
+    if (end == PcmFrameLoader::LoadEnd::UnusableSample) {
+        // The load stops inside the block that holds the unusable sample.
+        if (!loader.IsFloat()) return "an integer sample was called unusable";
+        if (loaded >= converted || handed <= static_cast<long long>(loaded) * loader.GetFrameBytes())
+            return "a load stopped by an unusable sample does not end inside the block read";
+    } else if (loaded != converted || handed != static_cast<long long>(converted) * loader.GetFrameBytes()) {
         return "the loader did not read exactly the frames it converted";
+    }
     if (channel0[static_cast<size_t>(converted)].re != sentinel ||
         channel1[static_cast<size_t>(converted)].re != sentinel)
         return "the conversion wrote past the last frame";
-    for (long i = 0; i < converted; ++i) {
+    // Integer samples lie in [-1, 1); float ones are finite and no larger
+    // than the largest 32-bit float.
+    const double low = loader.IsFloat() ? -3.5e38 : -1.0;
+    const double high = loader.IsFloat() ? 3.5e38 : 1.0;
+    for (long i = 0; i < loaded; ++i) {
         for (const std::vector<KCOMPLEX_KFLOAT>* channel : {&channel0, &channel1}) {
             const double v = (*channel)[static_cast<size_t>(i)].re;
-            if (!(v >= -1.0 && v < 1.0)) return "a converted sample lies outside [-1, 1)";
+            if (!(v >= low && v < high)) return "a converted sample lies outside the coding's range";
         }
     }
     if (!messages.empty()) return "converting gave a message";

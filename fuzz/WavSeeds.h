@@ -4,12 +4,14 @@
 // writes them to a folder for libFuzzer; the replay test runs them directly.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "WavWriter.h"
+#include "WriterLayouts.h"
 
 namespace fuzzwav {
 
@@ -114,6 +116,32 @@ inline std::vector<Seed> MakeSeeds() {
         b.tag("RIFF").u32(0).tag("WAVE").chunk("fmt ", Bytes::fmtPayload(1, 1, 8000, 8));
         b.chunkDeclared("JUNK", 0xFFFFFFF0u, {}).chunk("data", std::vector<uint8_t>(4, 1));
         seeds.emplace_back("wrapping_chunk", b.fixRiffSize().data());
+    }
+    // Today's writers' layouts of 24-bit and float files, mono and stereo;
+    // the stereo ones cross a read block.
+    for (testwav::WriterLayout layout :
+         {testwav::WriterLayout::Sox24, testwav::WriterLayout::Ffmpeg24, testwav::WriterLayout::FfmpegFloat32,
+          testwav::WriterLayout::FfmpegFloat64, testwav::WriterLayout::EditorFloat32,
+          testwav::WriterLayout::Float64Tag3}) {
+        for (uint16_t channels : {1, 2}) {
+            std::vector<double> v(channels == 1 ? 48 : 2 * 1100);
+            for (size_t i = 0; i < v.size(); ++i) v[i] = std::sin(0.37 * static_cast<double>(i)) * 1.25;
+            seeds.emplace_back(testwav::LayoutName(layout) + (channels == 1 ? "_mono" : "_stereo"),
+                               testwav::WriteAs(layout, 48000, channels, v));
+        }
+    }
+    // Float data the load must stop at, and extensible records it must refuse.
+    seeds.emplace_back("float_nan", testwav::WriteAs(testwav::WriterLayout::EditorFloat32, 8000, 1,
+                                                     {0.5, std::nan(""), 0.25}));
+    {
+        Bytes b;
+        b.tag("RIFF").u32(0).tag("WAVE").chunk("fmt ", testwav::ExtensibleFmt(1, 8000, 16, 20, 4, 1));
+        seeds.emplace_back("extensible_valid_bits_above", b.chunk("data", {1, 2, 3, 4}).fixRiffSize().data());
+    }
+    {
+        Bytes b;
+        b.tag("RIFF").u32(0).tag("WAVE").chunk("fmt ", testwav::ExtensibleFmt(2, 8000, 16, 16, 3, 2));
+        seeds.emplace_back("extensible_adpcm", b.chunk("data", {1, 2, 3, 4}).fixRiffSize().data());
     }
     seeds.emplace_back("empty", std::vector<uint8_t>{});
     seeds.emplace_back("riff_only", std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V'});

@@ -14,6 +14,7 @@
 #include "MessageCapture.h"
 #include "WavWriter.h"
 #include "WaveMemoryByteSource.h"
+#include "WriterLayouts.h"
 
 using testwav::Bytes;
 
@@ -157,6 +158,42 @@ std::vector<BadInput> BadInputs() {
     cases.push_back({"BlockAlignInconsistent", canonical(Bytes::fmtPayload(1, 2, 8000, 16, 3), frames4),
                      AlignMessage(3, 2, 16, 4)});
     cases.push_back({"Bits12InTwoBytes", canonical(Bytes::fmtPayload(1, 2, 8000, 12), frames4), "", 10});
+
+    // Extensible records: what the extension names decides, by the same
+    // tag message as before for whatever is not PCM or float.
+    using testwav::ExtensibleFmt;
+    cases.push_back({"ExtensiblePcm16", canonical(ExtensibleFmt(2, 8000, 16, 16, 3, 1), frames4), "", 10});
+    cases.push_back(
+        {"ExtensibleValidBits0", canonical(ExtensibleFmt(2, 8000, 16, 0, 0, 1), frames4), "", 10});
+    cases.push_back({"ExtensibleFloat32", canonical(ExtensibleFmt(1, 8000, 32, 32, 4, 3), frames4), "", 10});
+    cases.push_back(
+        {"ExtensibleSixChannels", canonical(ExtensibleFmt(6, 8000, 16, 16, 0x3F, 1), Counting(120)), "", 10});
+    cases.push_back(
+        {"ExtensibleAdpcm", canonical(ExtensibleFmt(2, 8000, 16, 16, 3, 2), frames4), TagMessage(0xFFFE)});
+    cases.push_back({"ExtensibleFloat24", canonical(ExtensibleFmt(2, 8000, 24, 24, 3, 3), Counting(60)),
+                     TagMessage(0xFFFE)});
+    {
+        std::vector<uint8_t> otherGuid = ExtensibleFmt(2, 8000, 16, 16, 3, 1);
+        otherGuid.back() ^= 0x01;
+        cases.push_back({"ExtensibleForeignGuid", canonical(otherGuid, frames4), TagMessage(0xFFFE)});
+        std::vector<uint8_t> noCb = ExtensibleFmt(2, 8000, 16, 16, 3, 1);
+        noCb[16] = 21;
+        cases.push_back({"ExtensibleCbSize21", canonical(noCb, frames4), TagMessage(0xFFFE)});
+        std::vector<uint8_t> short18(noCb.begin(), noCb.begin() + 18);
+        short18[16] = 22;
+        cases.push_back({"Extensible18Bytes", canonical(short18, frames4), TagMessage(0xFFFE)});
+        const std::vector<uint8_t> whole = canonical(ExtensibleFmt(2, 8000, 16, 16, 3, 1), frames4);
+        cases.push_back({"CutInExtension", std::vector<uint8_t>(whole.begin(), whole.begin() + 20 + 30),
+                         kFormatReadError});
+    }
+    cases.push_back(
+        {"ExtensibleValidBitsAbove", canonical(ExtensibleFmt(2, 8000, 16, 17, 3, 1), frames4),
+         "Число значащих бит отсчета = 17.\n\nДокумент открыт не будет!\n\nОтсчет занимает 16 бит, и "
+         "значащих бит в нем не может быть больше."});
+    cases.push_back({"Float32Tag3", canonical(Bytes::fmtPayload(3, 2, 8000, 32), frames4), "", 5});
+    cases.push_back({"Float64Tag3", canonical(Bytes::fmtPayload(3, 1, 8000, 64), frames4), "", 5});
+    cases.push_back(
+        {"Float24Tag3", canonical(Bytes::fmtPayload(3, 1, 8000, 24), Counting(30)), TagMessage(3)});
 
     // Other chunks between fmt and data.
     cases.push_back({"ListJunkOddChunks",

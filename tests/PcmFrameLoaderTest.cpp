@@ -292,3 +292,114 @@ TEST(PcmFrameLoader, ShortAndFailedReadsStopTheLoad) {
         for (long i = 100; i < frames; ++i) ASSERT_EQ(a.at(i).re, 0.0);
     }
 }
+
+namespace {
+
+// Little-endian IEEE bytes of `values` as 32-bit floats or as doubles,
+// written independently of the loader.
+std::vector<unsigned char> EncodeFloat(const std::vector<double>& values, int width) {
+    std::vector<unsigned char> bytes;
+    for (double v : values) {
+        uint64_t u = 0;
+        if (width == 4) {
+            const float f = static_cast<float>(v);
+            uint32_t u32;
+            std::memcpy(&u32, &f, sizeof u32);
+            u = u32;
+        } else {
+            std::memcpy(&u, &v, sizeof u);
+        }
+        for (int i = 0; i < width; ++i) bytes.push_back(static_cast<unsigned char>((u >> (8 * i)) & 0xFF));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// Float data over channels and widths, across several read blocks.
+class PcmFrameLoaderFloats : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(PcmFrameLoaderFloats, ValuesAreKeptAsTheyStandBeyondFullScaleToo) {
+    const auto [channels, width] = GetParam();
+    PcmFrameLoader loader;
+    ASSERT_TRUE(loader.SetFormat(channels, 24, channels * width, true));
+    EXPECT_EQ(loader.GetDivisor(), 1.0);
+    const long frames = 3 * loader.GetBlockFrames() + 17;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> spread(-3.0, 3.0);
+    std::vector<double> values(static_cast<size_t>(frames * channels));
+    for (double& v : values) v = spread(random);
+    // Full scale, just inside it, the smallest normal and subnormal floats, zeros of both signs.
+    const std::vector<double> edges = {-1.0, 1.0, 0.99999994, 1.17549435e-38, 1.4e-45, -0.0, 0.0, 3.0e38};
+    std::copy(edges.begin(), edges.end(), values.begin());
+    FakeData data(EncodeFloat(values, width));
+    Store a(frames), b(frames);
+    KCOMPLEX_KFLOAT* dest[] = {a.first(), b.first()};
+    PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::ShortRead;
+    EXPECT_EQ(loader.Load(data.Function(), frames, dest, &end), frames);
+    EXPECT_EQ(end, PcmFrameLoader::LoadEnd::Complete);
+    for (long i = 0; i < frames; ++i) {
+        for (int c = 0; c < channels; ++c) {
+            const double v = values[static_cast<size_t>(i * channels + c)];
+            const double expected = width == 4 ? static_cast<double>(static_cast<float>(v)) : v;
+            ASSERT_EQ((c == 0 ? a : b).at(i).re, expected) << i << " " << c;
+        }
+    }
+    EXPECT_TRUE(a.sentinelsIntact());
+    EXPECT_TRUE(b.sentinelsIntact());
+}
+
+TEST_P(PcmFrameLoaderFloats, UnusableSampleStopsTheLoadAtItsFrame) {
+    // NaN, either infinity, and (for doubles) a magnitude beyond the
+    // largest float stop the load at their frame, in whichever channel.
+    const auto [channels, width] = GetParam();
+    PcmFrameLoader loader;
+    ASSERT_TRUE(loader.SetFormat(channels, 24, channels * width, true));
+    const long frames = 2 * loader.GetBlockFrames() + 5;
+    const long bad = loader.GetBlockFrames() + 3;
+    std::vector<double> unusable = {std::nan(""), INFINITY, -INFINITY};
+    if (width == 8) unusable.push_back(-3.5e38);
+    for (double u : unusable) {
+        SCOPED_TRACE(u);
+        std::vector<double> values(static_cast<size_t>(frames * channels), 0.25);
+        values[static_cast<size_t>(bad * channels + channels - 1)] = u;
+        FakeData data(EncodeFloat(values, width));
+        Store a(frames), b(frames);
+        KCOMPLEX_KFLOAT* dest[] = {a.first(), b.first()};
+        PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::Complete;
+        EXPECT_EQ(loader.Load(data.Function(), frames, dest, &end), bad);
+        EXPECT_EQ(end, PcmFrameLoader::LoadEnd::UnusableSample);
+        // The frames before it are in, no read follows, and nothing of the next block is written.
+        EXPECT_EQ(data.requests.size(), 2u);
+        for (long i = 0; i < bad; ++i) ASSERT_EQ(a.at(i).re, 0.25);
+        for (long i = 2 * loader.GetBlockFrames(); i < frames; ++i) ASSERT_EQ(a.at(i).re, 0.0);
+        EXPECT_TRUE(a.sentinelsIntact());
+        EXPECT_TRUE(b.sentinelsIntact());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ChannelsAndWidths, PcmFrameLoaderFloats,
+                         ::testing::Combine(::testing::Values(1, 2), ::testing::Values(4, 8)));
+
+TEST(PcmFrameLoader, FloatContainersAreFourOrEightBytesAndLoadsSayHowTheyEnded) {
+    PcmFrameLoader loader;
+    EXPECT_FALSE(loader.SetFormat(1, 16, 2, true));
+    EXPECT_FALSE(loader.SetFormat(2, 24, 6, true));
+    EXPECT_TRUE(loader.SetFormat(2, 24, 16, true));
+    EXPECT_TRUE(loader.IsFloat());
+    // The integer path is unchanged by the same loader having held float data.
+    ASSERT_TRUE(loader.SetFormat(1, 16, 2));
+    EXPECT_FALSE(loader.IsFloat());
+    const std::vector<unsigned char> bytes = Encode({-32768, 16384, 32767}, 2);
+    Store s(4);
+    KCOMPLEX_KFLOAT* dest[] = {s.first()};
+    PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::UnusableSample;
+    FakeData whole(bytes);
+    EXPECT_EQ(loader.Load(whole.Function(), 3, dest, &end), 3);
+    EXPECT_EQ(end, PcmFrameLoader::LoadEnd::Complete);
+    EXPECT_EQ(s.at(0).re, -1.0);
+    EXPECT_EQ(s.at(1).re, 0.5);
+    FakeData shorter(bytes);
+    EXPECT_EQ(loader.Load(shorter.Function(), 4, dest, &end), 3);
+    EXPECT_EQ(end, PcmFrameLoader::LoadEnd::ShortRead);
+}

@@ -87,11 +87,11 @@ bool CFonavidDoc::LoadFromReader() {
         platform::ShowMessage(kTooManyChannels);
         return false;
     }
-    const int bits = m_reader.GetFormat().wBitsPerSample;
+    const int bits = m_reader.GetSignalBits();
     const int blockAlign = m_reader.GetBlockAlign();
     PcmFrameLoader loader;
     // A channel count of 0 is left to the film, which names it.
-    if (channels >= 1 && !loader.SetFormat(channels, bits, blockAlign)) {
+    if (channels >= 1 && !loader.SetFormat(channels, bits, blockAlign, m_reader.IsFloat())) {
         platform::ShowMessage(
             Format("Число бит на отсчет = %li, байт в кадре = %li.\n\nДокумент открыт не будет!"
                    "\n\nОтсчеты звукового файла должны занимать 1, 2, 3 или 4 байта.",
@@ -155,12 +155,21 @@ bool CFonavidDoc::LoadFromReader() {
     for (int c = 0; c < channels; ++c)
         areas.push_back({destinations[c], static_cast<size_t>(samples) * sizeof(KCOMPLEX_KFLOAT)});
     PrefaultAhead prefault(std::move(areas));
-    const long loaded = positioned ? loader.Load(read, samples, destinations) : 0;
+    PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::Complete;
+    const long loaded = positioned ? loader.Load(read, samples, destinations, &end) : 0;
     prefault.Stop();
     if (positioned && loaded == samples) return true;
     // A file that shrank or failed to read while it loaded would show
     // silence or shifted samples as if they were the recording.
     DeleteStores();
+    if (end == PcmFrameLoader::LoadEnd::UnusableSample) {
+        platform::ShowMessage("Не удалось прочитать звуковой файл:\n" + m_reader.GetFilePathName() +
+                              Format("\n\nОтсчет %li не является конечным числом: в файле записано NaN, "
+                                     "бесконечность или число больше 3.4e38 по модулю.\n\nДокумент открыт не "
+                                     "будет!",
+                                     loaded));
+        return false;
+    }
     platform::ShowMessage("Не удалось прочитать звуковой файл:\n" + m_reader.GetFilePathName() +
                           Format("\n\nПрочитано %li отсчетов из %li: файл стал короче или произошла ошибка "
                                  "чтения.\n\nДокумент открыт не будет!",
