@@ -3,8 +3,11 @@
 // chosen in the file dialog.
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 #include "FileDialogs.h"
@@ -80,8 +83,25 @@ TEST_F(LocalFileNames, FileDialogHandsOverTheChosenNamesBytes) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         dialog->setDirectory(QString::fromStdString(dir.path()));
+        // The dialog lists the folder in the background; a name chosen before
+        // it is listed may be taken for another, and the dialog then waits on
+        // a warning of its own.
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        ASSERT_TRUE(Eventually([&] { return model->index(QString::fromStdString(path)).isValid(); }, 10000));
         dialog->selectFile(QString::fromStdString(name));
+        // Whatever the dialog says instead of closing fails the test, not hangs it.
+        QTimer::singleShot(5000, dialog, [dialog] {
+            for (QMessageBox* box : dialog->findChildren<QMessageBox*>()) {
+                ADD_FAILURE() << "the dialog said: " << box->text().toStdString();
+                box->reject();
+            }
+        });
         static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, by its public base
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->reject();
+        }
     });
     const std::optional<std::string> chosen = platform::GetOpenFileName("?", "Все файлы (*.*)|*.*||");
     platform::SetOpenFileHook(previous);
