@@ -43,7 +43,7 @@ bool AppendCertain(std::string& text, double value, int decimals) {
     } while (rest != 0);
     // printf keeps the sign of a negative value that rounds to zero, and of -0.
     if (std::signbit(value)) *--at = '-';
-    text.append(at, end);
+    text.append(at, static_cast<size_t>(end - at));
     return true;
 }
 
@@ -55,7 +55,7 @@ void AppendFixed(std::string& text, double value, int decimals) {
     char buffer[400];
     const std::to_chars_result result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (result.ec == std::errc()) text.append(buffer, result.ptr);
+    if (result.ec == std::errc()) text.append(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
 std::string Fixed(double value, int decimals) {
