@@ -26,6 +26,21 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
     return result;
 }
 
+bool CommandLine::NamesADisplay(const std::vector<std::string>& arguments, const char* display,
+                                const char* waylandDisplay, const char* platform) {
+    auto set = [](const char* value) { return value != nullptr && *value != '\0'; };
+    if (set(display) || set(waylandDisplay) || set(platform)) return true;
+    // Qt takes its options with one dash or two, the value after them or after "=".
+    for (const std::string& argument : arguments) {
+        if (argument == "--") break;
+        const size_t start = argument.rfind("--", 0) == 0 ? 2 : argument.rfind('-', 0) == 0 ? 1 : 0;
+        if (start == 0) continue;
+        const std::string name = argument.substr(start, argument.find('=') - start);
+        if (name == "platform" || name == "display") return true;
+    }
+    return false;
+}
+
 std::string CommandLine::VersionText() { return std::string("fonavid ") + FONAVID_VERSION + "\n"; }
 
 std::string CommandLine::HelpText() {

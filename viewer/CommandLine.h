@@ -14,6 +14,13 @@ public:
     // Parses the arguments after the program's name.
     static CommandLine Parse(const std::vector<std::string>& arguments);
 
+    // Whether Qt could reach a display for these arguments and this
+    // environment: a display or platform named in either. Without one Qt ends
+    // the program before the options are checked, so an unknown option is
+    // told before Qt starts.
+    static bool NamesADisplay(const std::vector<std::string>& arguments, const char* display,
+                              const char* waylandDisplay, const char* platform);
+
     // The texts of --help and --version (UTF-8, ending in a newline).
     static std::string HelpText();
     static std::string VersionText();

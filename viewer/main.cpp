@@ -1,6 +1,7 @@
 // The program: one application object runs start-up and the event loop.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Qt ends the program when it finds no display, before the options below
+    // are checked: then the unknown option is what the user hears of.
+    if (early.action == CommandLine::Action::Error &&
+        !CommandLine::NamesADisplay(std::vector<std::string>(argv + 1, argv + argc), std::getenv("DISPLAY"),
+                                    std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"))) {
+        std::fprintf(stderr, "%s\n", early.error.c_str());
+        return 1;
+    }
     QApplication application(argc, argv);
     // Qt has taken its own options (-platform, -style...) out of argv by now:
     // what is left unrecognised is the user's mistake.

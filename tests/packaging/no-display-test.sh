@@ -13,4 +13,9 @@ case "$out" in "Использование: fonavid "*"--version"*) ;; *) fail "
 # -h too, and help wins over a file named beside it.
 out="$(env -i "$program" some.wav -h)" || fail "-h exited $?"
 case "$out" in "Использование: fonavid "*) ;; *) fail "-h printed '$out'" ;; esac
-echo "help and version answered without a display"
+# An unknown option is told as such, not as a missing display.
+status=0
+err="$(env -i "$program" --bogus 2>&1 >/dev/null)" || status=$?
+[ "$status" -eq 1 ] || fail "--bogus exited $status: $err"
+[ "$err" = "$(printf 'Неизвестный параметр: --bogus\nСправка: fonavid --help')" ] || fail "--bogus said '$err'"
+echo "help, version and an unknown option answered without a display"
