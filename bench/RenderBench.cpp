@@ -3,7 +3,10 @@
 // colouring 30068 columns, composing the picture and writing it as PNG with
 // the program's default compression; the same with the levels written as
 // CSV or NumPy files beside it, or with axes around the picture. And the
-// columns of a 1920-column picture of 1 and of 60 minutes, after loading.
+// columns of a 1920-column picture of 1 and of 60 minutes, after loading. And
+// ten seconds from the middle of 10 minutes of 48 kHz stereo, with and
+// without the FGT, rendered from the stretch they read and, as the baseline,
+// from the whole file loaded as the viewer loads it.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -11,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -169,8 +173,101 @@ void BM_Width1920AfterLoading(benchmark::State& state) {
     platform::SetProfileFile(previous);
 }
 
+// Writes `minutes` of 48 kHz stereo 16-bit PCM to `path`, a block at a time:
+// a wandering tone on the left, a steady one on the right, over noise.
+bool WriteLongStereo(const std::string& path, int minutes) {
+    constexpr uint32_t kLongRate = 48000;
+    const uint32_t frames = kLongRate * 60u * static_cast<uint32_t>(minutes);
+    const uint32_t bytes = frames * 4u;
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&out](uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    auto u16 = [&out](uint16_t v) {
+        out.put(static_cast<char>(v & 0xFF));
+        out.put(static_cast<char>(v >> 8));
+    };
+    out.write("RIFF", 4);
+    u32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(kLongRate);
+    u32(kLongRate * 4);
+    u16(4);
+    u16(16);
+    out.write("data", 4);
+    u32(bytes);
+    std::mt19937 random(48);
+    const double twoPi = 8.0 * std::atan(1.0);
+    std::vector<int16_t> block(2 * 48000);
+    double phase = 0.0;
+    for (uint32_t first = 0; first < frames; first += 48000) {
+        for (uint32_t i = 0; i < 48000; ++i) {
+            const double t = static_cast<double>(first + i) / kLongRate;
+            phase += twoPi * (150.0 + 50.0 * std::sin(twoPi * 0.5 * t)) / kLongRate;
+            const double noise = static_cast<double>(random() % 400) - 200.0;
+            block[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::sin(phase) + noise));
+            block[2 * i + 1] =
+                static_cast<int16_t>(std::lround(5000.0 * std::sin(twoPi * 1000.0 * t) + noise));
+        }
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 2));
+    }
+    return static_cast<bool>(out);
+}
+
+// Seconds 300 to 310 of 10 minutes of 48 kHz stereo; `whole` loads the whole
+// file instead of the stretch, `fgt` adds the FGT pane.
+void BM_RangeOfLongFile(benchmark::State& state) {
+    const bool whole = state.range(0) != 0;
+    const bool fgt = state.range(1) != 0;
+    testwav::TempDir folder;
+    const std::string profile = folder.file("profile.ini");
+    const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
+    const std::string previous = platform::SetProfileFile(profile);
+    RenderOptions options;
+    options.input = folder.file("long.wav");
+    options.output = folder.file("long.png");
+    options.startSeconds = 300.0;
+    options.endSeconds = 310.0;
+    options.fgt = fgt;
+    if (!testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) ||
+        !WriteLongStereo(options.input, 10)) {
+        platform::SetProfileFile(previous);
+        state.SkipWithError("cannot write the input");
+        return;
+    }
+    QImage picture;
+    long frames = 0;
+    for (auto _ : state) {
+        Renderer renderer;
+        renderer.SetWholeFileLoad(whole);
+        if (!renderer.Render(options, picture)) {
+            state.SkipWithError("rendering failed");
+            break;
+        }
+        frames = renderer.GetLoadedFrames();
+    }
+    state.counters["columns"] = picture.width();
+    state.counters["frames"] = static_cast<double>(frames);
+    std::remove(options.input.c_str());
+    platform::SetProfileFile(previous);
+}
+
 }  // namespace
 
+BENCHMARK(BM_RangeOfLongFile)
+    ->ArgNames({"whole", "fgt"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(2);
 BENCHMARK(BM_Render60s)
     ->ArgName("extra")
     ->Arg(0)

@@ -18,20 +18,24 @@ bool IsSupported(int n) {
 
 int FftCorrelator::MaxTaps() { return kSizes[std::size(kSizes) - 1] - 1; }
 
+int FftCorrelator::SizeFor(int nTaps) {
+    if (nTaps <= 0 || nTaps > MaxTaps()) return 0;
+    // Four times the taps keeps the overlap, which is computed and thrown
+    // away, at a quarter of every block.
+    int size = 0;
+    for (int candidate : kSizes) {
+        size = candidate;
+        if (static_cast<long long>(candidate) >= 4LL * nTaps) break;
+    }
+    return size;
+}
+
 bool FftCorrelator::Init(const double* pTaps, int nTaps, int nFftSize) {
     m_pSpectrum.reset();
     m_nSize = 0;
     m_nTaps = 0;
     if (nTaps <= 0 || nTaps > MaxTaps()) return false;
-    int size = nFftSize;
-    if (size == 0) {
-        // Four times the taps keeps the overlap, which is computed and thrown
-        // away, at a quarter of every block.
-        for (int candidate : kSizes) {
-            size = candidate;
-            if (static_cast<long long>(candidate) >= 4LL * nTaps) break;
-        }
-    }
+    const int size = nFftSize == 0 ? SizeFor(nTaps) : nFftSize;
     if (!IsSupported(size) || size <= nTaps) return false;
 
     std::unique_ptr<KCOMPLEX_DOUBLE[]> spectrum(new (std::nothrow) KCOMPLEX_DOUBLE[size]);

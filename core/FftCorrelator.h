@@ -37,6 +37,9 @@ public:
 
     // The largest number of taps any supported transform can take.
     static int MaxTaps();
+    // The transform length Init chooses for `nTaps` taps when none is given;
+    // 0 when they do not fit the largest transform.
+    static int SizeFor(int nTaps);
 
 private:
     mutable CKFFT m_fft;  // keeps the transform's shared tables alive

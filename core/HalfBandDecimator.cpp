@@ -7,6 +7,10 @@ namespace {
 
 constexpr int kOddTaps = HalfBandDecimator::kHalfLength;  // k = -1023, -1021, ..., 1023
 constexpr long kFirstOddTap = -(HalfBandDecimator::kHalfLength - 1);
+// Output m reads the odd source samples a[m + q0 + j], j = 0 .. kOddTaps - 1.
+constexpr long kQ0 = (kFirstOddTap - 1) / 2;
+
+long BlockOutputs() { return FftCorrelator::SizeFor(kOddTaps) - kOddTaps + 1; }
 
 }  // namespace
 
@@ -38,15 +42,43 @@ bool HalfBandDecimator::Init() {
     return m_pBuffer != nullptr;
 }
 
+long HalfBandDecimator::GroupOutputs() { return 2 * BlockOutputs(); }
+
+SampleSpan HalfBandDecimator::GroupsCovering(const SampleSpan& outputs, long n) {
+    const SampleSpan wanted = outputs.Within({0, Outputs(n)});
+    if (wanted.Empty()) return {};
+    const long group = GroupOutputs();
+    return SampleSpan{wanted.first / group * group, (wanted.end + group - 1) / group * group}.Within(
+        {0, Outputs(n)});
+}
+
+SampleSpan HalfBandDecimator::SourceRead(const SampleSpan& outputs, long n) {
+    const SampleSpan groups = GroupsCovering(outputs, n);
+    if (groups.Empty()) return {};
+    const long group = GroupOutputs();
+    const long lastGroup = groups.first + (groups.end - 1 - groups.first) / group * group;
+    // The transform of a group holds a[m0 + q0 + i] for i below its size, in
+    // its first and its second block.
+    const long size = FftCorrelator::SizeFor(kOddTaps);
+    const long first = 2 * (groups.first + kQ0) + 1;
+    const long last = 2 * (lastGroup + BlockOutputs() + kQ0 + size - 1) + 1;
+    return SampleSpan{first, last + 1}.Within({-kHalfLength, n + kHalfLength});
+}
+
 void HalfBandDecimator::Decimate(const KCOMPLEX_KFLOAT* pSrc, long n, KCOMPLEX_KFLOAT* pDst,
                                  ProgressReporter* pProgress, long nStride) const {
-    const long outputs = Outputs(n);
-    if (outputs == 0) return;
+    Decimate(pSrc, n, pDst, pProgress, nStride, {0, Outputs(n)});
+}
+
+void HalfBandDecimator::Decimate(const KCOMPLEX_KFLOAT* pSrc, long n, KCOMPLEX_KFLOAT* pDst,
+                                 ProgressReporter* pProgress, long nStride, const SampleSpan& outputs) const {
+    const SampleSpan groups = GroupsCovering(outputs, n);
+    if (groups.Empty()) return;
     // Output m = h[0]·x[2m] + sum_j t[j] · a[m + q0 + j], with the odd source
     // samples a[i] = x[2i + 1], t[j] = h[k0 + 2j] and k0 = 2·q0 + 1. Two
     // consecutive blocks of a travel as the real and imaginary parts of one
     // transform.
-    const long q0 = (kFirstOddTap - 1) / 2;
+    const long q0 = kQ0;
     const long lowest = -kHalfLength;  // the reach of the sum, and nothing beyond
     const long highest = n - 1 + kHalfLength;
     const double centre = m_pCoefficients[kHalfLength];
@@ -59,13 +91,13 @@ void HalfBandDecimator::Decimate(const KCOMPLEX_KFLOAT* pSrc, long n, KCOMPLEX_K
         return x >= lowest && x <= highest ? pSrc[x].re : 0.0;
     };
 
-    for (long m0 = 0; m0 < outputs; m0 += 2 * block) {
+    for (long m0 = groups.first; m0 < groups.end; m0 += 2 * block) {
         for (int i = 0; i < size; ++i) {
             buffer[i].re = odd(m0 + q0 + i);
             buffer[i].im = odd(m0 + block + q0 + i);
         }
         m_correlator.Run(buffer);
-        const long end = outputs - m0 < 2 * block ? outputs : m0 + 2 * block;
+        const long end = groups.end - m0 < 2 * block ? groups.end : m0 + 2 * block;
         for (long m = m0; m < end; ++m) {
             const long r = m - m0;
             const double sum = r < block ? buffer[r].re : buffer[r - block].im;

@@ -17,6 +17,7 @@
 #include "FonacoreApi.h"
 #include "KComplex.h"
 #include "ProgressReporter.h"
+#include "SampleSpan.h"
 
 class FONACORE_API HalfBandDecimator {
 public:
@@ -38,6 +39,20 @@ public:
     // source index, ⌈n/2⌉.
     static long Outputs(long n) { return n > 0 ? (n + 1) / 2 : 0; }
 
+    // Outputs are computed in groups of GroupOutputs() (two transform blocks
+    // side by side), group g starting at output g · GroupOutputs(). The
+    // rounding of an output depends on every value its group reads, so a
+    // part of a layer computed alone has the whole layer's values bit for
+    // bit only when it is computed in the same groups from the same source.
+    static long GroupOutputs();
+    // The outputs of the groups that hold any of `outputs`, within
+    // 0 .. Outputs(n) - 1.
+    static SampleSpan GroupsCovering(const SampleSpan& outputs, long n);
+    // The source samples computing the groups GroupsCovering(outputs, n)
+    // reads: from 2·first − 1023 to 2·last + 1023 of their outputs, whole
+    // groups, within the reach −1024 .. n − 1 + 1024 of the sum.
+    static SampleSpan SourceRead(const SampleSpan& outputs, long n);
+
     // Writes the real parts of outputs 0 .. Outputs(n) - 1 into `pDst`,
     // reading the real parts of `pSrc` from -1024 to n-1+1024 (the source's
     // guard bands). After output m it calls `pProgress->StepIt()` when 2m is
@@ -45,6 +60,10 @@ public:
     // successful Init.
     void Decimate(const KCOMPLEX_KFLOAT* pSrc, long n, KCOMPLEX_KFLOAT* pDst, ProgressReporter* pProgress,
                   long nStride) const;
+    // The same for the groups that hold `outputs` only: their outputs are
+    // written, and only SourceRead(outputs, n) of the source is read.
+    void Decimate(const KCOMPLEX_KFLOAT* pSrc, long n, KCOMPLEX_KFLOAT* pDst, ProgressReporter* pProgress,
+                  long nStride, const SampleSpan& outputs) const;
 
 private:
     std::unique_ptr<double[]> m_pCoefficients;

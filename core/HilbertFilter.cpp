@@ -14,7 +14,12 @@ void StepRange(ProgressReporter* progress, long stride, long from, long to) {
 
 }  // namespace
 
-HilbertFilter::HilbertFilter(int nLength) : m_nLength(nLength > 0 ? nLength : 0) {}
+HilbertFilter::HilbertFilter(int nLength) : m_nLength(nLength > 0 ? nLength : 0) {
+    // Odd k from the lowest odd value >= -M up to its mirror.
+    const int half = HalfLength();
+    m_nFirstOddTap = half % 2 != 0 ? -half : -half + 1;
+    m_nOddTaps = half >= 1 ? 1 - m_nFirstOddTap : 0;  // (last - first)/2 + 1 with last = -first
+}
 
 void HilbertFilter::MakeCoefficients(int nLength, double* pCoefficients) {
     if (nLength <= 0) return;
@@ -38,10 +43,7 @@ bool HilbertFilter::Init() {
     if (!m_pCoefficients) return false;
     MakeCoefficients(m_nLength, m_pCoefficients.get());
 
-    // Odd k from the lowest odd value >= -M up to its mirror.
     const int half = HalfLength();
-    m_nFirstOddTap = half % 2 != 0 ? -half : -half + 1;
-    m_nOddTaps = half >= 1 ? 1 - m_nFirstOddTap : 0;  // (last - first)/2 + 1 with last = -first
     if (m_nOddTaps == 0) return true;
 
     m_pOddTaps.reset(new (std::nothrow) double[m_nOddTaps]);
@@ -49,7 +51,7 @@ bool HilbertFilter::Init() {
     for (int j = 0; j < m_nOddTaps; ++j) m_pOddTaps[j] = m_pCoefficients[m_nFirstOddTap + 2 * j + half];
 
     // Filters too long for the transform fall back to the direct sum.
-    if (m_nOddTaps <= FftCorrelator::MaxTaps() / 4) {
+    if (UsesTransform()) {
         if (!m_correlator.Init(m_pOddTaps.get(), m_nOddTaps)) return false;
         m_pBuffer = m_correlator.NewBuffer();
         if (!m_pBuffer) return false;
@@ -57,17 +59,51 @@ bool HilbertFilter::Init() {
     return true;
 }
 
+long HilbertFilter::BlockSamples() const {
+    if (!UsesTransform()) return 1;
+    return 2L * (FftCorrelator::SizeFor(m_nOddTaps) - m_nOddTaps + 1);
+}
+
+SampleSpan HilbertFilter::BlocksCovering(const SampleSpan& samples, long n) const {
+    const SampleSpan wanted = samples.Within({0, n});
+    if (wanted.Empty()) return {};
+    const long unit = BlockSamples();
+    return SampleSpan{wanted.first / unit * unit, (wanted.end + unit - 1) / unit * unit}.Within({0, n});
+}
+
+SampleSpan HilbertFilter::Reads(const SampleSpan& samples, long n) const {
+    const SampleSpan blocks = BlocksCovering(samples, n);
+    if (blocks.Empty() || m_nOddTaps == 0) return {};
+    const long half = HalfLength();
+    const SampleSpan reach{-half, n + half};
+    if (!UsesTransform()) return SampleSpan{blocks.first - half, blocks.end + half}.Within(reach);
+    // A block starting at pair p0 holds x[2(p0 + q0) + 1 + i] for i below
+    // twice the transform's size (see Apply).
+    const long unit = BlockSamples();
+    const long q0 = (m_nFirstOddTap - 1) / 2;
+    const long lastBlock = blocks.first + (blocks.end - 1 - blocks.first) / unit * unit;
+    const long first = 2 * (blocks.first / 2 + q0) + 1;
+    const long end = 2 * (lastBlock / 2 + q0) + 1 + 2L * FftCorrelator::SizeFor(m_nOddTaps);
+    return SampleSpan{first, end}.Within(reach);
+}
+
 void HilbertFilter::Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress, long nStride) const {
-    if (n <= 0) return;
+    Apply(pSignal, n, pProgress, nStride, {0, n});
+}
+
+void HilbertFilter::Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress, long nStride,
+                          const SampleSpan& samples) const {
+    const SampleSpan blocks = BlocksCovering(samples, n);
+    if (blocks.Empty()) return;
     if (m_nOddTaps == 0) {
-        for (long i = 0; i < n; ++i) {
+        for (long i = blocks.first; i < blocks.end; ++i) {
             pSignal[i].im = 0.0;
             StepRange(pProgress, nStride, i, i + 1);
         }
         return;
     }
     if (!m_correlator.IsReady()) {
-        ApplyDirect(pSignal, n, pProgress, nStride);
+        ApplyDirect(pSignal, blocks, pProgress, nStride);
         return;
     }
 
@@ -81,12 +117,12 @@ void HilbertFilter::Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pP
     const long q0 = (m_nFirstOddTap - 1) / 2;
     const long lowest = -half;  // the reach of the sum, and nothing beyond
     const long highest = n - 1 + half;
-    const long pairs = (n + 1) / 2;
+    const long pairs = (blocks.end + 1) / 2;
     const int size = m_correlator.Size();
     const long block = m_correlator.BlockOutputs();
     KCOMPLEX_DOUBLE* buffer = m_pBuffer.get();
 
-    for (long p0 = 0; p0 < pairs; p0 += block) {
+    for (long p0 = blocks.first / 2; p0 < pairs; p0 += block) {
         const long first = 2 * (p0 + q0) + 1;  // x index of a[p0 + q0]
         for (int i = 0; i < size; ++i) {
             const long ia = first + 2L * i;
@@ -106,11 +142,11 @@ void HilbertFilter::Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pP
     }
 }
 
-void HilbertFilter::ApplyDirect(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress,
-                                long nStride) const {
+void HilbertFilter::ApplyDirect(KCOMPLEX_KFLOAT* pSignal, const SampleSpan& samples,
+                                ProgressReporter* pProgress, long nStride) const {
     // Odd taps only, each pair c[k], c[-k] = -c[k] taken together.
     const double* c = m_pCoefficients.get() + HalfLength();
-    for (long i = 0; i < n; ++i) {
+    for (long i = samples.first; i < samples.end; ++i) {
         double sum = 0.0;
         for (long k = 1; k <= HalfLength(); k += 2) sum += c[k] * (pSignal[i + k].re - pSignal[i - k].re);
         pSignal[i].im = sum;

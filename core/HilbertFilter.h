@@ -18,6 +18,7 @@
 #include "FonacoreApi.h"
 #include "KComplex.h"
 #include "ProgressReporter.h"
+#include "SampleSpan.h"
 
 class FONACORE_API HilbertFilter {
 public:
@@ -44,8 +45,30 @@ public:
     // `pProgress` may be null). Needs a successful Init.
     void Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress, long nStride) const;
 
+    // Samples are computed in blocks of BlockSamples(), block b starting at
+    // sample b · BlockSamples(): pairs of even and odd samples in one
+    // transform, or one sample at a time where the filter is too long for
+    // the transform. The rounding of a sample depends on every value its
+    // block reads, so a part of a signal computed alone has the whole
+    // signal's values bit for bit only when it is computed in the same
+    // blocks from the same real parts.
+    long BlockSamples() const;
+    // The samples of the blocks that hold any of `samples`, within 0 .. n-1.
+    SampleSpan BlocksCovering(const SampleSpan& samples, long n) const;
+    // The real parts computing BlocksCovering(samples, n) reads, within the
+    // reach -M .. n-1+M of the sum.
+    SampleSpan Reads(const SampleSpan& samples, long n) const;
+    // Apply for the blocks that hold `samples` only: their imaginary parts
+    // are written, and only Reads(samples, n) is read.
+    void Apply(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress, long nStride,
+               const SampleSpan& samples) const;
+
 private:
-    void ApplyDirect(KCOMPLEX_KFLOAT* pSignal, long n, ProgressReporter* pProgress, long nStride) const;
+    // The transform serves filters of up to a quarter of its longest taps.
+    bool UsesTransform() const { return m_nOddTaps > 0 && m_nOddTaps <= FftCorrelator::MaxTaps() / 4; }
+
+    void ApplyDirect(KCOMPLEX_KFLOAT* pSignal, const SampleSpan& samples, ProgressReporter* pProgress,
+                     long nStride) const;
 
     int m_nLength;
     std::unique_ptr<double[]> m_pCoefficients;

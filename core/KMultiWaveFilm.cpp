@@ -15,7 +15,7 @@ CKMultiWaveFilm::~CKMultiWaveFilm() {
 }
 
 bool CKMultiWaveFilm::CreateKMultiWaveFilm(const std::string& folder, unsigned long frADC, int nChannels,
-                                           int nBitsPerSample, int nSamples) {
+                                           int nBitsPerSample, int nSamples, CKWave::Backing backing) {
     m_bDecimateWavesAreCalculated = false;
     if (nChannels != 1 && nChannels != 2) {
         platform::ShowMessage(
@@ -25,7 +25,8 @@ bool CKMultiWaveFilm::CreateKMultiWaveFilm(const std::string& folder, unsigned l
     m_strFolder = folder;
     const double rate = static_cast<double>(static_cast<uint32_t>(frADC));
     for (int channel = nChannels - 1; channel >= 0; --channel) {
-        const long long made = GetKWave(0, channel)->CreateKWave(folder, rate, nBitsPerSample, nSamples, 0.0);
+        const long long made =
+            GetKWave(0, channel)->CreateKWave(folder, rate, nBitsPerSample, nSamples, 0.0, backing);
         if (made == 0 || made == -1) return false;
     }
     m_nChannels = nChannels;
@@ -38,19 +39,24 @@ bool CKMultiWaveFilm::CreateDecimatedStores() {
     const int samples = static_cast<int>(main.GetNSamples());
     if (!FilmSpace::CheckRoomForDecimation(m_strFolder, frADC, m_nChannels, samples)) return false;
     for (int layer = 1; layer < kLayers; ++layer) {
-        // The same rate and length rule as the film: FrADC/2^k, samples >> k.
-        const double rate = std::ldexp(main.GetFrADC(), -layer);
         for (int channel = m_nChannels - 1; channel >= 0; --channel) {
-            const long long made =
-                GetKWave(layer, channel)
-                    ->CreateKWave(m_strFolder, rate, main.GetNBitsPerSample(), samples >> layer, 0.0);
-            if (made == 0 || made == -1) {
+            if (!CreateDecimatedStore(layer, channel, CKWave::Backing::Reserved)) {
                 DeleteDecimatedStores();
                 return false;
             }
         }
     }
     return true;
+}
+
+bool CKMultiWaveFilm::CreateDecimatedStore(int layer, int channel, CKWave::Backing backing) {
+    const CKWave& main = m_KWaves[0];
+    // The same rate and length rule as the film: FrADC/2^k, samples >> k.
+    const double rate = std::ldexp(main.GetFrADC(), -layer);
+    const long long made = GetKWave(layer, channel)
+                               ->CreateKWave(m_strFolder, rate, main.GetNBitsPerSample(),
+                                             main.GetNSamples() >> layer, 0.0, backing);
+    return made != 0 && made != -1;
 }
 
 void CKMultiWaveFilm::DeleteDecimatedStores() {

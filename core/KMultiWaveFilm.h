@@ -16,6 +16,8 @@
 #include "FonacoreApi.h"
 #include "KWave.h"
 
+class StretchPlan;
+
 class FONACORE_API CKMultiWaveFilm {
 public:
     static constexpr int kLayers = 8;
@@ -34,8 +36,11 @@ public:
     // count other than 1 or 2 (with a message) or as soon as one signal
     // cannot be created; the signals made before keep their files until the
     // film is destroyed.
+    // Sparse stores take no disk until a stretch of them is reserved (see
+    // CKWave::Backing).
     bool CreateKMultiWaveFilm(const std::string& folder, unsigned long frADC, int nChannels,
-                              int nBitsPerSample, int nSamples);
+                              int nBitsPerSample, int nSamples,
+                              CKWave::Backing backing = CKWave::Backing::Reserved);
 
     // Element 2*layer + channel. No range check: callers pass layer 0..7 and
     // channel 0..1 (channel 1 only for stereo films).
@@ -56,11 +61,23 @@ public:
     // made (the decimated stores made so far go again) or memory for the
     // filter ran short.
     bool CalculateDecimateWaves();
+    // For a film whose layer 0 holds only a stretch: makes sparse stores of
+    // layers 1 .. `layer` of `channel` (nothing computed yet); the other
+    // layers stay empty, and the film does not count as decimated. False
+    // when a store cannot be made (those made go again).
+    bool CreateSparseLayers(int channel, int layer);
+    // Computes in those stores only the outputs `plan` decimates, each layer
+    // from the one below, bit for bit as CalculateDecimateWaves gives them.
+    // False, after a message, when their stretch cannot be reserved or
+    // memory for the filter ran short.
+    bool CalculateDecimatedStretch(int channel, const StretchPlan& plan);
 
 protected:
     // The stores of layers 1..7, after the free-space check; false (with the
     // stores of those layers released) when one cannot be made.
     bool CreateDecimatedStores();
+    // The store of one decimated layer of one channel; false when it cannot be made.
+    bool CreateDecimatedStore(int layer, int channel, CKWave::Backing backing);
     void DeleteDecimatedStores();
 
     std::string m_strFolder;

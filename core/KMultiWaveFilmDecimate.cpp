@@ -6,6 +6,7 @@
 #include "KMultiWaveFilm.h"
 #include "MainWindow.h"
 #include "Messages.h"
+#include "StretchPlan.h"
 
 namespace {
 
@@ -16,6 +17,18 @@ std::string DecimationStatus(int channel, int channels, int layer) {
            "). Частотный слой " + std::to_string(layer) + " (из " + std::to_string(kDecimatedLayers) + ").";
 }
 
+// The sum reads 1024 samples beyond both ends of the source, and an odd
+// source puts its last output on the first guard sample of the target; both
+// stores must have the room.
+bool HasRoom(const CKWave* source, const CKWave* target) {
+    return source->GetFirstComplexSample() != nullptr && target->GetFirstComplexSample() != nullptr &&
+           source->GetStartSampleNumber() >= HalfBandDecimator::kHalfLength &&
+           HalfBandDecimator::Outputs(source->GetNSamples()) <=
+               target->GetNSamples() + target->GetStartSampleNumber();
+}
+
+const char kNoMemoryText[] = "Не хватило памяти для рассчетов.\nПроцесс прерван.\n2249";
+
 }  // namespace
 
 bool CKMultiWaveFilm::CalculateDecimateWaves() {
@@ -24,7 +37,7 @@ bool CKMultiWaveFilm::CalculateDecimateWaves() {
 
     HalfBandDecimator decimator;
     if (!decimator.Init()) {
-        platform::ShowMessage("Не хватило памяти для рассчетов.\nПроцесс прерван.\n2249");
+        platform::ShowMessage(kNoMemoryText);
         return false;
     }
 
@@ -47,19 +60,40 @@ bool CKMultiWaveFilm::CalculateDecimateWaves() {
             progress.SetStep(1);
             progress.ShowWindow(true);
 
-            // The sum reads 1024 samples beyond both ends of the source, and
-            // an odd source puts its last output on the first guard sample of
-            // the target; both stores must have the room.
-            const bool room =
-                source->GetFirstComplexSample() != nullptr && target->GetFirstComplexSample() != nullptr &&
-                source->GetStartSampleNumber() >= HalfBandDecimator::kHalfLength &&
-                HalfBandDecimator::Outputs(n) <= target->GetNSamples() + target->GetStartSampleNumber();
-            if (room) {
+            if (HasRoom(source, target)) {
                 decimator.Decimate(source->GetFirstComplexSample(), n, target->GetFirstComplexSample(),
                                    &progress, stride);
             }
         }
     }
     m_bDecimateWavesAreCalculated = true;
+    return true;
+}
+
+bool CKMultiWaveFilm::CreateSparseLayers(int channel, int layer) {
+    for (int l = 1; l <= layer; ++l) {
+        if (!CreateDecimatedStore(l, channel, CKWave::Backing::Sparse)) {
+            DeleteDecimatedStores();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CKMultiWaveFilm::CalculateDecimatedStretch(int channel, const StretchPlan& plan) {
+    HalfBandDecimator decimator;
+    if (!decimator.Init()) {
+        platform::ShowMessage(kNoMemoryText);
+        return false;
+    }
+    for (int layer = 1; layer <= plan.GetLayer(); ++layer) {
+        const CKWave* source = GetKWave(layer - 1, channel);
+        CKWave* target = GetKWave(layer, channel);
+        const StretchPlan::Layer& wanted = plan.At(layer);
+        if (!target->ReserveSamples(wanted.Written())) return false;
+        if (HasRoom(source, target))
+            decimator.Decimate(source->GetFirstComplexSample(), source->GetNSamples(),
+                               target->GetFirstComplexSample(), nullptr, 0, wanted.decimated);
+    }
     return true;
 }

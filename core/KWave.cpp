@@ -13,6 +13,9 @@ constexpr int kMinStartSampleNumber = 1025;
 
 constexpr int kAnalyticFilterLength = 2049;
 
+const char kReserveFailedText[] =
+    "Не удалось нормально создать временный файл.\nПроцесс прерван.\n\nCould not create file mapping object.";
+
 }  // namespace
 
 std::string CKWave::cWorkBuffer;
@@ -43,7 +46,7 @@ long long CKWave::GetStoreBytesFor(double frADC, long nSamples) {
 }
 
 long long CKWave::CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
-                              double frequency) {
+                              double frequency, Backing backing) {
     if (!(frADC > 0.0)) return 0;  // NaN is refused as well
     m_dFrADC = frADC;
     if (nBitsPerSample <= 0) return 0;
@@ -81,14 +84,13 @@ long long CKWave::CreateKWave(const std::string& folder, double frADC, int nBits
 
     // A new file reads as zeros once its space is reserved, so the store is
     // zeroed without touching every page.
-    switch (m_TempFile.ReserveAndMap(static_cast<size_t>(bytes))) {
+    m_bSparse = backing == Backing::Sparse;
+    const size_t size = static_cast<size_t>(bytes);
+    switch (m_bSparse ? m_TempFile.MapSparse(size) : m_TempFile.ReserveAndMap(size)) {
         case TempFileMapping::MapResult::Ok:
             break;
         case TempFileMapping::MapResult::ReserveFailed:
-            platform::ShowMessage(
-                "Не удалось нормально создать временный файл.\nПроцесс прерван.\n\nCould not create file "
-                "mapping "
-                "object.");
+            platform::ShowMessage(kReserveFailedText);
             return 0;
         case TempFileMapping::MapResult::MapFailed:
             platform::ShowMessage(
@@ -105,6 +107,18 @@ long long CKWave::CreateKWave(const std::string& folder, double frADC, int nBits
     m_nSamples = nSamples;
     m_bRealPartOfSignalReady = true;
     return bytes;
+}
+
+bool CKWave::ReserveSamples(const SampleSpan& span) {
+    if (m_pView == nullptr) return false;
+    if (!m_bSparse) return true;
+    const SampleSpan stored = span.Within({-m_nStartSampleNumber, m_nSamples + m_nStartSampleNumber});
+    if (stored.Empty()) return true;
+    const size_t first = static_cast<size_t>(stored.first + m_nStartSampleNumber) * sizeof(KCOMPLEX_KFLOAT);
+    if (m_TempFile.Reserve(first, static_cast<size_t>(stored.Length()) * sizeof(KCOMPLEX_KFLOAT)))
+        return true;
+    platform::ShowMessage(kReserveFailedText);
+    return false;
 }
 
 void CKWave::DeleteKWave() {

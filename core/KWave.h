@@ -18,6 +18,7 @@
 
 #include "FonacoreApi.h"
 #include "KComplex.h"
+#include "SampleSpan.h"
 #include "TempFileMapping.h"
 
 class FONACORE_API CKWave {
@@ -27,13 +28,23 @@ public:
     CKWave(const CKWave&) = delete;
     CKWave& operator=(const CKWave&) = delete;
 
+    // How a store's file takes its disk: all of it when the store is made
+    // (a signal that is filled whole), or only the stretches ReserveSamples
+    // reserves (a signal of which only a stretch is ever written: the rest
+    // reads as zeros and takes neither disk nor memory).
+    enum class Backing { Reserved, Sparse };
+
     // Creates the zeroed store for nSamples samples at the rate frADC in a new
     // temporary file in `folder`. Returns the store's byte size (> 0), 0 on
     // failure (after a message where the cause is a file, mapping or view),
     // or -1 when nSamples exceeds kMaxSamples or the guard band cannot be
     // made. A store this signal already had is released first.
     long long CreateKWave(const std::string& folder, double frADC, int nBitsPerSample, long nSamples,
-                          double frequency);
+                          double frequency, Backing backing = Backing::Reserved);
+    // Reserves the samples `span` (within -S .. N+S-1) of a sparse store
+    // before anything is written there; true at once for a reserved store.
+    // False, after a message, when the disk cannot give them.
+    bool ReserveSamples(const SampleSpan& span);
     // Releases the store and removes its temporary file; harmless when there is none.
     void DeleteKWave();
 
@@ -72,6 +83,13 @@ public:
     // of the real parts (once; later calls return true at once). False when
     // memory for the filter ran short.
     bool CalculateImaginaryPartOfSignal();
+    // The same for the filter's blocks that hold `samples` only (see
+    // HilbertFilter::Apply): the signal then counts as complex, but only
+    // those samples have their imaginary parts.
+    bool CalculateImaginaryPartOfSignal(const SampleSpan& samples);
+    // The length of the Hilbert filter the imaginary parts are computed
+    // with: the store's filter, shortened to what the guard bands hold.
+    int GetAnalyticFilterLength() const;
 
     // The full name of the temporary file of the last store this process
     // created (or tried to create).
@@ -90,6 +108,7 @@ protected:
     long m_nSamples = 0;
     bool m_bRealPartOfSignalReady = false;
     bool m_bSignalRealyComplex = false;
+    bool m_bSparse = false;
     int m_nAnalyticFilterLength = 0;
     std::string m_strStatusText;
 };

@@ -9,15 +9,23 @@
 #include "NumberFormat.h"
 #include "WaitCursor.h"
 
-bool CKWave::CalculateImaginaryPartOfSignal() {
-    if (m_bSignalRealyComplex) return true;
-
-    CKDialogProgress progress(nullptr);
+int CKWave::GetAnalyticFilterLength() const {
     // The sum reaches M samples beyond both ends; the guard bands are at least
     // that long for the filter every store is created with.
     int length = m_nAnalyticFilterLength;
     if (length / 2 > m_nStartSampleNumber) length = 2 * m_nStartSampleNumber + 1;
-    HilbertFilter filter(length);
+    return length;
+}
+
+bool CKWave::CalculateImaginaryPartOfSignal() {
+    return CalculateImaginaryPartOfSignal({0, m_pFirstComplexSample != nullptr ? m_nSamples : 0});
+}
+
+bool CKWave::CalculateImaginaryPartOfSignal(const SampleSpan& samples) {
+    if (m_bSignalRealyComplex) return true;
+
+    CKDialogProgress progress(nullptr);
+    HilbertFilter filter(GetAnalyticFilterLength());
     if (!filter.Init()) {
         platform::ShowMessage(
             "Не хватило памяти для подготовки данных для сонограммы высшего качества.\n\nCKWave::() - 160.");
@@ -38,7 +46,7 @@ bool CKWave::CalculateImaginaryPartOfSignal() {
     progress.SetStep(1);
     progress.ShowWindow(true);
 
-    filter.Apply(m_pFirstComplexSample, n, &progress, stride);
+    filter.Apply(m_pFirstComplexSample, n, &progress, stride, samples);
 
     m_bSignalRealyComplex = true;
     // The wait cursor ends here, then the dialog goes and the main window

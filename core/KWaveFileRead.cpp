@@ -355,9 +355,13 @@ bool CKWaveFileRead::descend_into_data_chunk() {
     return true;
 }
 
-long CKWaveFileRead::SeekFileTheVeryBeginingOfWaveData() {
-    if (m_hmmio == nullptr) return -1;
-    return static_cast<long>(m_hmmio->Seek(static_cast<long long>(m_ckData.dwDataOffset), 0));
+long CKWaveFileRead::SeekFileTheVeryBeginingOfWaveData() { return SeekToFrame(0); }
+
+long CKWaveFileRead::SeekToFrame(long frame) {
+    if (m_hmmio == nullptr || frame < 0 || frame > m_nSizeInSamples) return -1;
+    const long long offset =
+        static_cast<long long>(m_ckData.dwDataOffset) + static_cast<long long>(frame) * m_Format.nBlockAlign;
+    return static_cast<long>(m_hmmio->Seek(offset, 0));
 }
 
 long CKWaveFileRead::ReadNextBytes(unsigned char* buffer, long count) {

@@ -73,6 +73,9 @@ public:
 
     // Moves to the first data byte; returns that offset, or -1.
     long SeekFileTheVeryBeginingOfWaveData();
+    // Moves to the first byte of frame `frame` (0 .. GetSizeInSamples()) of
+    // the data; returns that offset, or -1.
+    long SeekToFrame(long frame);
     // Reads up to `count` bytes of the data chunk from the current position;
     // never past the chunk's end. Returns the bytes read, 0 at the end of the
     // chunk, -1 on a read error (or without an open file).

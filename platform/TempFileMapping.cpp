@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -70,15 +71,15 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Writes zeros over the first `bytes` bytes of `fd`: the reservation for a
-// filesystem that cannot allocate space without writing it.
-bool WriteZeros(int fd, size_t bytes) {
+// Writes zeros over `bytes` bytes of `fd` from `offset`: the reservation for
+// a filesystem that cannot allocate space without writing it.
+bool WriteZeros(int fd, size_t offset, size_t bytes) {
     static constexpr size_t kBlock = size_t{1} << 20;
     const std::vector<char> zeros(bytes < kBlock ? bytes : kBlock, 0);
     size_t done = 0;
     while (done < bytes) {
         const size_t want = (bytes - done < kBlock) ? bytes - done : kBlock;
-        const ssize_t n = pwrite(fd, zeros.data(), want, static_cast<off_t>(done));
+        const ssize_t n = pwrite(fd, zeros.data(), want, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -89,14 +90,15 @@ bool WriteZeros(int fd, size_t bytes) {
     return true;
 }
 
-bool ReserveSpace(int fd, size_t bytes) {
-    if (bytes > static_cast<size_t>(INT64_MAX)) return false;
+bool ReserveSpace(int fd, size_t offset, size_t bytes) {
+    if (bytes > static_cast<size_t>(INT64_MAX) || offset > static_cast<size_t>(INT64_MAX) - bytes)
+        return false;
     int rc;
     do {
-        rc = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+        rc = posix_fallocate(fd, static_cast<off_t>(offset), static_cast<off_t>(bytes));
     } while (rc == EINTR);
     if (rc == 0) return true;
-    if (rc == EOPNOTSUPP || rc == EINVAL) return WriteZeros(fd, bytes);
+    if (rc == EOPNOTSUPP || rc == EINVAL) return WriteZeros(fd, offset, bytes);
     return false;
 }
 
@@ -142,10 +144,23 @@ TempFileMapping::MapResult TempFileMapping::ReserveAndMap(size_t bytes) {
         CloseAndRemove();
         return MapResult::ReserveFailed;
     }
-    if (!ReserveSpace(m_fd, bytes)) {
+    if (!ReserveSpace(m_fd, 0, bytes)) {
         CloseAndRemove();
         return MapResult::ReserveFailed;
     }
+    return Map(bytes);
+}
+
+TempFileMapping::MapResult TempFileMapping::MapSparse(size_t bytes) {
+    if (m_fd < 0 || m_data != nullptr || bytes == 0 || bytes > static_cast<size_t>(INT64_MAX) ||
+        ftruncate(m_fd, static_cast<off_t>(bytes)) != 0) {
+        CloseAndRemove();
+        return MapResult::MapFailed;
+    }
+    return Map(bytes);
+}
+
+TempFileMapping::MapResult TempFileMapping::Map(size_t bytes) {
     void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
     if (data == MAP_FAILED) {
         CloseAndRemove();
@@ -154,6 +169,16 @@ TempFileMapping::MapResult TempFileMapping::ReserveAndMap(size_t bytes) {
     m_data = data;
     m_size = bytes;
     return MapResult::Ok;
+}
+
+bool TempFileMapping::Reserve(size_t offset, size_t bytes) {
+    if (m_data == nullptr || offset >= m_size) return false;
+    if (bytes == 0) return true;
+    // Whole pages: a page written through the mapping needs all of its blocks.
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t first = offset / page * page;
+    const size_t end = std::min(m_size, (offset + std::min(bytes, m_size - offset) + page - 1) / page * page);
+    return ReserveSpace(m_fd, first, end - first);
 }
 
 void TempFileMapping::Release() { CloseAndRemove(); }

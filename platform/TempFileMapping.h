@@ -43,6 +43,15 @@ public:
     // whole file read/write. The mapping reads as zeros. On any failure the
     // file is removed (Release) and the stage that failed is returned.
     MapResult ReserveAndMap(size_t bytes);
+    // Makes the file `bytes` long without reserving any of it and maps it
+    // read/write: a sparse file whose unwritten parts take no disk and, while
+    // only read, no memory. Only the parts reserved with Reserve may be
+    // written. On failure the file is removed and MapFailed returned.
+    MapResult MapSparse(size_t bytes);
+    // Reserves bytes `offset` .. `offset + bytes - 1` of a mapped file (on
+    // page boundaries), before anything is written there; false when the
+    // disk cannot give them.
+    bool Reserve(size_t offset, size_t bytes);
 
     // Unmaps, closes and removes the file; harmless when nothing is held.
     void Release();
@@ -63,6 +72,7 @@ public:
     static int RemoveStaleFiles(const std::string& folder);
 
 private:
+    MapResult Map(size_t bytes);
     void CloseAndRemove();
 
     int m_fd = -1;

@@ -13,6 +13,7 @@
 #include "FGTOnDemand.h"
 #include "FGTPainter.h"
 #include "FonavidDoc.h"
+#include "HilbertFilter.h"
 #include "KMultiWaveFilm.h"
 #include "KWave.h"
 #include "KWaveFileRead.h"
@@ -22,6 +23,7 @@
 #include "SonogramColours.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
+#include "StretchPlan.h"
 #include "TempFileMapping.h"
 
 using number::Fixed;
@@ -35,6 +37,7 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     m_levels = DataFile::SonogramLevels();
     m_fgtLevels.clear();
     m_pictureOrigin = QPoint();
+    m_nLoadedFrames = 0;
     m_pDoc.reset();
     // The document removes its temporary files whatever happens next.
     m_pDoc = std::make_unique<CFonavidDoc>();
@@ -42,21 +45,27 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     TempFileMapping::RemoveStaleFiles(m_pDoc->GetTemporaryFolder());
     // A picture that cannot be made is refused before a long file loads.
     if (!PlanFromHeader(options)) return false;
-    if (m_pProgress != nullptr) {
+    if (m_pProgress != nullptr)
         m_pProgress->Begin("Загружается файл " + options.input, CFonavidDoc::kLoadProgressSteps);
-        m_pDoc->SetLoadProgress(m_pProgress);
-    }
-    const bool loaded = m_pDoc->OnOpenDocument(options.input);
+    // Only the stretch the picture reads is loaded (by LoadStretch), into
+    // stores of the whole length, unless the whole file is asked for.
+    m_pDoc->SetLoadProgress(m_pProgress);
+    const bool opened =
+        m_bWholeFile ? m_pDoc->OnOpenDocument(options.input) : m_pDoc->OnOpenStretch(options.input);
     m_pDoc->SetLoadProgress(nullptr);
-    if (!loaded) return false;
+    if (!opened) return false;
     CKMultiWaveFilm& film = m_pDoc->m_film;
+    if (m_bWholeFile) m_nLoadedFrames = film.GetKWave(0, 0)->GetNSamples();
 
     if (options.channel > film.GetChannels()) {
         platform::ShowMessage("В файле " + options.input + " только один канал: канала 2 нет.");
         return false;
     }
-    if (options.layer != 0 && !film.GetDecimateWaveAreCalculated() && !film.CalculateDecimateWaves())
-        return false;
+    if (options.layer != 0) {
+        const bool made = m_bWholeFile ? film.GetDecimateWaveAreCalculated() || film.CalculateDecimateWaves()
+                                       : film.CreateSparseLayers(options.channel - 1, options.layer);
+        if (!made) return false;
+    }
     const CKWave* bound = film.GetKWave(0, 0);
     if (!Plan(options, bound->GetFrADC(), bound->GetNBitsPerSample(), bound->GetNSamples())) return false;
     CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
@@ -71,17 +80,40 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         return false;
     }
     m_settings.mode = options.mode;
-    if (options.highQuality && !wave->IsSignalRealyComplex()) {
-        wave->CalculateImaginaryPartOfSignal();
-        m_settings.RaiseForHighQuality();
-    }
-    if (options.width && m_pProgress != nullptr)
-        m_pProgress->Note("Шаг столбцов " + std::to_string(m_settings.stepSamples) +
-                          " отсчетов: " + std::to_string(m_nWidth) + " столбцов");
 
     const int rows = m_settings.fftSize / 2;
     const long sonogramHeight = rows + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
+    FGTOnDemand fgtValues;
+    if (options.fgt) {
+        // The FGT pane is aligned on the document's cursor; put it at the
+        // time of the middle column, as the document limits it.
+        const double time =
+            sonogram::TimeFromColumn(m_nFirstColumn + m_nWidth / 2, wave->GetFrADC(), m_settings.stepSamples);
+        m_pDoc->SetTimeFrequencyCursor(time, m_pDoc->GetTimeFrequencyCursor().frequency);
+        m_dCursorTime = m_pDoc->GetTimeFrequencyCursor().time;
+        // A refusal that explains itself (a row too long) is not followed by
+        // a second, vaguer message.
+        bool tooLong = false;
+        if (!fgtValues.Bind(film.GetKWave(0, 0), options.fgtP, &tooLong)) {
+            if (!tooLong) platform::ShowMessage("Не удалось рассчитать FGT.");
+            return false;
+        }
+    }
+    const bool analytic = options.highQuality && !wave->IsSignalRealyComplex();
+    if (!m_bWholeFile) {
+        const SampleSpan fgtSpan =
+            options.fgt ? fgtValues.ReadSpan(m_nWidth, static_cast<int>(fgtHeight), m_dCursorTime)
+                        : SampleSpan{};
+        if (!LoadStretch(options, analytic, fgtSpan)) return false;
+    } else if (analytic) {
+        wave->CalculateImaginaryPartOfSignal();
+    }
+    if (analytic) m_settings.RaiseForHighQuality();
+    if (options.width && m_pProgress != nullptr)
+        m_pProgress->Note("Шаг столбцов " + std::to_string(m_settings.stepSamples) +
+                          " отсчетов: " + std::to_string(m_nWidth) + " столбцов");
+
     const bool keepLevels = !options.dataFile.empty();
     if (keepLevels) {
         try {
@@ -109,23 +141,9 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         return false;
     }
 
-    FGTOnDemand fgtValues;
     if (options.fgt) {
-        // The FGT pane is aligned on the document's cursor; put it at the
-        // time of the middle column, as the document limits it.
-        const double time =
-            sonogram::TimeFromColumn(m_nFirstColumn + m_nWidth / 2, wave->GetFrADC(), m_settings.stepSamples);
-        m_pDoc->SetTimeFrequencyCursor(time, m_pDoc->GetTimeFrequencyCursor().frequency);
-        m_dCursorTime = m_pDoc->GetTimeFrequencyCursor().time;
         if (m_pProgress != nullptr) m_pProgress->Begin("Рассчитывается FGT", 1);
-        // Only the values the picture shows are computed. A refusal that
-        // explains itself (a row too long) is not followed by a second,
-        // vaguer message.
-        bool tooLong = false;
-        if (!fgtValues.Bind(film.GetKWave(0, 0), options.fgtP, &tooLong)) {
-            if (!tooLong) platform::ShowMessage("Не удалось рассчитать FGT.");
-            return false;
-        }
+        // Only the values the picture shows are computed.
         if (!fgtValues.Prepare(static_cast<int>(m_nWidth), static_cast<int>(fgtHeight), m_dCursorTime,
                                options.fgtLowerLevel, options.fgtUpperLevel)) {
             platform::ShowMessage(FGTOnDemand::kOutOfMemoryText);
@@ -165,6 +183,25 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         return true;
     }
     picture = std::move(image);
+    return true;
+}
+
+bool Renderer::LoadStretch(const RenderOptions& options, bool analytic, const SampleSpan& fgtSpan) {
+    CKMultiWaveFilm& film = m_pDoc->m_film;
+    CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
+    const HilbertFilter filter(wave->GetAnalyticFilterLength());
+    const StretchPlan plan(film.GetKWave(0, 0)->GetNSamples(), options.layer,
+                           SonogramRenderer::ReadSpan(m_settings, m_nFirstColumn, m_nWidth),
+                           analytic ? &filter : nullptr, fgtSpan);
+    m_pDoc->SetLoadProgress(m_pProgress);
+    const bool loaded = m_pDoc->LoadStretch(plan.Frames());
+    m_pDoc->SetLoadProgress(nullptr);
+    if (!loaded) return false;
+    m_nLoadedFrames = plan.Frames().Length();
+    if (options.layer != 0 && !film.CalculateDecimatedStretch(options.channel - 1, plan)) return false;
+    // The analytic samples lie inside what was loaded or decimated, whose
+    // room is reserved.
+    if (analytic) wave->CalculateImaginaryPartOfSignal(plan.At(options.layer).analytic);
     return true;
 }
 

@@ -37,6 +37,14 @@ public:
     // would be too large for a PNG file or for the memory.
     bool Render(const RenderOptions& options, QImage& picture);
 
+    // Loads the whole file, as the viewer does, instead of the stretch the
+    // picture reads: the same picture at the cost of the whole file (a
+    // baseline to compare the stretch with).
+    void SetWholeFileLoad(bool whole) { m_bWholeFile = whole; }
+    // The layer-0 frames the last Render loaded from the file (every frame
+    // of a whole-file load).
+    long GetLoadedFrames() const { return m_nLoadedFrames; }
+
     // The levels of the last Render: the sonogram's with --data, the FGT's
     // with --fgt-data; empty otherwise. The caller may take them.
     DataFile::SonogramLevels& Levels() { return m_levels; }
@@ -62,6 +70,10 @@ private:
     bool BindGrid(const RenderOptions& options, double frADC, int bits);
     void FitWidth(const RenderOptions& options, double rate, long nSamples);
     bool ChooseRange(const RenderOptions& options, double rate, long nSamples);
+    // Loads what the picture reads of the file, decimates the layer it shows
+    // and computes its analytic signal (`analytic`) for that stretch alone;
+    // `fgtSpan` is what the FGT reads of layer 0.
+    bool LoadStretch(const RenderOptions& options, bool analytic, const SampleSpan& fgtSpan);
     bool KeepFgtLevels(const FGTOnDemand& values, int height);
     QImage WithAxes(const RenderOptions& options, const QImage& picture);
     bool CheckPictureSize(long width, long height, double dataBytes);
@@ -74,6 +86,8 @@ private:
     int m_nFgtRows = 0;
     double m_dCursorTime = 0.0;
     double m_dLayerRate = 0.0;
+    bool m_bWholeFile = false;
+    long m_nLoadedFrames = 0;
     QPoint m_pictureOrigin;
     DataFile::SonogramLevels m_levels;
     std::vector<DataFile::FgtRow> m_fgtLevels;

@@ -39,6 +39,15 @@ struct ColumnWorkspace {
 
 int SonogramRenderer::ColumnCount(const Settings& s) { return s.ColumnCount(s.wave); }
 
+SampleSpan SonogramRenderer::ReadSpan(const Settings& s, int x0, int width) {
+    const long long first = std::max<long long>(x0, 0);
+    const long long last = std::min<long long>(static_cast<long long>(x0) + width, ColumnCount(s)) - 1;
+    if (last < first) return {};
+    const long step = s.stepSamples;
+    return sonogram::FrameSamples(static_cast<long>(first) * step, s.fftSize)
+        .Hull(sonogram::FrameSamples(static_cast<long>(last) * step, s.fftSize));
+}
+
 bool SonogramRenderer::Render(const Settings& s, int x0, int width, QImage& ring, ProgressReporter* progress,
                               double* levels) {
     const int n = s.fftSize;

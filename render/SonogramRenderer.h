@@ -13,6 +13,7 @@
 #include <QImage>
 
 #include "PaneSettings.h"
+#include "SampleSpan.h"
 
 class CKWave;
 class ProgressReporter;
@@ -31,6 +32,9 @@ public:
     // The number of columns F of the signal (samples / step); 0 when the
     // signal has no samples or its guard bands are shorter than half a frame.
     static int ColumnCount(const Settings& settings);
+    // The samples of the wave that Render reads for columns x0 .. x0 + width - 1
+    // (real and imaginary parts); empty when none of them is in the signal.
+    static SampleSpan ReadSpan(const Settings& settings, int x0, int width);
 
     // Computes and colours the columns x0 .. x0 + width - 1 into `ring`
     // (width x N/2 pixels). With `levels`, the dB of column x0 + i, row k go

@@ -81,7 +81,21 @@ bool CFonavidDoc::OnOpenSource(std::unique_ptr<WaveByteSource> source, const std
     return LoadFromReader();
 }
 
+bool CFonavidDoc::OnOpenStretch(const std::string& path) {
+    if (!platform::Document::OnOpenDocument(path)) return false;
+    if (!m_reader.OpenWaveFile(path)) return false;
+    return MakeFilm(CKWave::Backing::Sparse);
+}
+
+bool CFonavidDoc::LoadStretch(const SampleSpan& frames) {
+    return LoadFrames(frames.Within({0, m_reader.GetSizeInSamples()}));
+}
+
 bool CFonavidDoc::LoadFromReader() {
+    return MakeFilm(CKWave::Backing::Reserved) && LoadFrames({0, m_reader.GetSizeInSamples()});
+}
+
+bool CFonavidDoc::MakeFilm(CKWave::Backing backing) {
     const int channels = m_reader.GetNChannels();
     if (channels > 2) {
         platform::ShowMessage(kTooManyChannels);
@@ -105,8 +119,10 @@ bool CFonavidDoc::LoadFromReader() {
         return false;
     }
 
-    // The layer-0 stores must fit into the temporary folder before any is made.
-    if (!FilmSpace::CheckRoomForFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels,
+    // The layer-0 stores must fit into the temporary folder before any is
+    // made; sparse ones take their room stretch by stretch.
+    if (backing == CKWave::Backing::Reserved &&
+        !FilmSpace::CheckRoomForFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels,
                                      static_cast<int>(samples)))
         return false;
 
@@ -117,7 +133,7 @@ bool CFonavidDoc::LoadFromReader() {
     platform::MessageSink previous = platform::SetMessageSink(
         [&held](const std::string& text, const std::string& caption) { held.emplace_back(text, caption); });
     const bool made = m_film.CreateKMultiWaveFilm(m_strTemporaryFolder, m_reader.GetFrADC(), channels, bits,
-                                                  static_cast<int>(samples));
+                                                  static_cast<int>(samples), backing);
     platform::SetMessageSink(std::move(previous));
     for (const auto& [text, caption] : held) platform::ShowMessage(text, caption);
     if (!made) {
@@ -129,10 +145,23 @@ bool CFonavidDoc::LoadFromReader() {
                        samples));
         return false;
     }
+    return true;
+}
 
+bool CFonavidDoc::LoadFrames(const SampleSpan& frames) {
+    const int channels = m_reader.GetNChannels();
+    PcmFrameLoader loader;
+    loader.SetFormat(channels, m_reader.GetSignalBits(), m_reader.GetBlockAlign(), m_reader.IsFloat());
+    const long samples = frames.Length();
+    for (int c = 0; c < channels; ++c) {
+        if (!m_film.GetMainKWave(c)->ReserveSamples(frames)) {
+            DeleteStores();
+            return false;
+        }
+    }
     KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {
-        m_film.GetMainKWave(0)->GetFirstComplexSample(),
-        channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() : nullptr};
+        m_film.GetMainKWave(0)->GetFirstComplexSample() + frames.first,
+        channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() + frames.first : nullptr};
     // One read per block; the steps are spread over the blocks so that
     // there are always kLoadProgressSteps of them.
     const long blockFrames = loader.GetBlockFrames();
@@ -148,7 +177,7 @@ bool CFonavidDoc::LoadFromReader() {
         }
         return got;
     };
-    const bool positioned = m_reader.SeekFileTheVeryBeginingOfWaveData() >= 0;
+    const bool positioned = m_reader.SeekToFrame(frames.first) >= 0;
     // The stores' pages are mapped on a second thread ahead of the samples
     // written into them, which otherwise stop at every page.
     std::vector<PrefaultAhead::Area> areas;
@@ -167,13 +196,13 @@ bool CFonavidDoc::LoadFromReader() {
                               Format("\n\nОтсчет %li не является конечным числом: в файле записано NaN, "
                                      "бесконечность или число больше 3.4e38 по модулю.\n\nДокумент открыт не "
                                      "будет!",
-                                     loaded));
+                                     frames.first + loaded));
         return false;
     }
     platform::ShowMessage("Не удалось прочитать звуковой файл:\n" + m_reader.GetFilePathName() +
                           Format("\n\nПрочитано %li отсчетов из %li: файл стал короче или произошла ошибка "
                                  "чтения.\n\nДокумент открыт не будет!",
-                                 loaded, samples));
+                                 frames.first + loaded, m_reader.GetSizeInSamples()));
     return false;
 }
 

@@ -40,6 +40,15 @@ public:
     // Loads bytes from any source (a memory file, a source that fails on
     // purpose) as OnOpenDocument loads a file; `path` names it in messages.
     bool OnOpenSource(std::unique_ptr<WaveByteSource> source, const std::string& path);
+    // For a picture of a part of a long file: opens the file at `path` as
+    // OnOpenDocument does and makes the film's layer 0 of the whole length,
+    // in sparse stores, without loading any sample; LoadStretch then loads
+    // the frames a picture needs. False after OnOpenDocument's messages.
+    bool OnOpenStretch(const std::string& path);
+    // Loads the frames `frames` (within the file's) of every channel into
+    // the sparse film OnOpenStretch made, each sample where the whole load
+    // puts it; false after OnOpenDocument's messages, the stores then gone.
+    bool LoadStretch(const SampleSpan& frames);
 
     // Moves the cursor to (time, frequency), kept within 0 .. the time of the
     // last sample and 0 .. half the sample rate, and tells every view.
@@ -69,6 +78,10 @@ public:
 private:
     // Builds the film from the open reader and fills layer 0.
     bool LoadFromReader();
+    // Builds the film from the open reader, its stores backed as given.
+    bool MakeFilm(CKWave::Backing backing);
+    // Fills `frames` of layer 0 from the open reader.
+    bool LoadFrames(const SampleSpan& frames);
     // Removes every store of the film at once (a load that failed part way).
     void DeleteStores();
 

@@ -357,6 +357,16 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
     return true;
 }
 
+SampleSpan ValuesReach(const SignalRef& signal, double sigmaT, int first, int count) {
+    // The kernel MakeRowKernel makes for the row, folded to a multiple of four.
+    const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
+    const double t = TimeAfter(0.0, sigmaT, first);
+    const double tLast = TimeAfter(t, sigmaT, count - 1);
+    const long margin = RoundUpToFour(E) + E + 2L * kDenseGroupSpan;
+    return {NearestSample(t, signal.frADC, signal.nSamples) - margin,
+            NearestSample(tLast, signal.frADC, signal.nSamples) + margin};
+}
+
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
                    cpu::Level level) {
     if (count <= 0) return true;
@@ -374,10 +384,9 @@ bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, 
     const double sigmaT = kernel.sigmaT;
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
     const double t = TimeAfter(0.0, sigmaT, first);
-    const double tLast = TimeAfter(t, sigmaT, count - 1);
-    const long margin = folded + E + 2L * kDenseGroupSpan;
-    const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
-    const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+    const SampleSpan reach = ValuesReach(signal, sigmaT, first, count);
+    const long lo = reach.first;
+    const long hi = reach.end;
     const auto forward = TryAllocate<double>(hi - lo);
     const auto reversed = TryAllocate<double>(hi - lo);
     if (!forward || !reversed) return false;

@@ -19,6 +19,7 @@
 
 #include "CpuFeatures.h"
 #include "KComplex.h"
+#include "SampleSpan.h"
 
 namespace fgt {
 
@@ -146,5 +147,10 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
 // arrays ran short.
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
                    cpu::Level level);
+// The samples ComputeValues reads for values first .. first+count-1 of the
+// row of time step `sigmaT` (count > 0): around their analysis points as far
+// as the row's kernel and the groups of sixteen reach, before the stored
+// range clips them.
+SampleSpan ValuesReach(const SignalRef& signal, double sigmaT, int first, int count);
 
 }  // namespace fgt

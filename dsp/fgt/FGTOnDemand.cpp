@@ -159,14 +159,10 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     try {
         for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
             const size_t j = static_cast<size_t>(row);
-            const int length = m_rowLength[j];
-            const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
-            if (span.first >= span.last) continue;
-            // The drawn blocks, and the one after them whose first values
-            // the means of the last drawn ones read.
-            const long long blocks = (length + kBlock - 1) / kBlock;
-            const Want want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
-            const long long computeEnd = std::min(blocks, want.end + 1);
+            Want want{};
+            long long computeEnd = 0;
+            if (!Wanted(row, width, cursorTime, want, computeEnd)) continue;
+            const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], m_rowLength[j]);
             m_wants.push_back(want);
             Row& cache = m_rows[j];
             // Keep what is near, then add what is missing.
@@ -233,6 +229,35 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
         return false;
     }
     return true;
+}
+
+bool FGTOnDemand::Wanted(int row, int width, double cursorTime, Want& want, long long& computeEnd) const {
+    const size_t j = static_cast<size_t>(row);
+    const int length = m_rowLength[j];
+    const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
+    if (span.first >= span.last) return false;
+    // The drawn blocks, and the one after them whose first values the means
+    // of the last drawn ones read.
+    const long long blocks = (length + kBlock - 1) / kBlock;
+    want = Want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
+    computeEnd = std::min(blocks, want.end + 1);
+    return true;
+}
+
+SampleSpan FGTOnDemand::ReadSpan(int width, int height, double cursorTime) const {
+    SampleSpan reach;
+    if (!IsBound() || width <= 0 || height <= 0) return reach;
+    for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
+        Want want{};
+        long long computeEnd = 0;
+        if (!Wanted(row, width, cursorTime, want, computeEnd)) continue;
+        const size_t j = static_cast<size_t>(row);
+        const long long first = want.first * kBlock;
+        const long long end = std::min<long long>(computeEnd * kBlock, m_rowLength[j]);
+        reach = reach.Hull(
+            fgt::ValuesReach(m_signal, m_sigmaT[j], static_cast<int>(first), static_cast<int>(end - first)));
+    }
+    return reach;
 }
 
 void FGTOnDemand::Finish(int row, long long block) {

@@ -65,6 +65,10 @@ public:
     // of the earlier request. Returns at once; false, with the cache emptied,
     // when memory ran short.
     bool Request(int width, int height, double cursorTime, double lower, double upper);
+    // The samples of the signal that a Request of these arguments reads
+    // (nothing of a cache is counted): the hull of what the values of every
+    // drawn row, and the ones their means read, are computed from.
+    SampleSpan ReadSpan(int width, int height, double cursorTime) const;
     // Request, then waits until every value asked for is there.
     bool Prepare(int width, int height, double cursorTime, double lower, double upper);
     // True while values of the last request are still being computed.
@@ -122,6 +126,9 @@ private:
     };
 
     bool Plan(int width, int height, double cursorTime);
+    // The drawn blocks of `row` and the end of those to compute (one more
+    // for the means of the last drawn values); false when none is drawn.
+    bool Wanted(int row, int width, double cursorTime, Want& want, long long& computeEnd) const;
     void Finish(int row, long long block);
     void Evict(int row, long long keepFirst, long long keepEnd, long long limit);
     const Block* Find(int row, long long block) const;

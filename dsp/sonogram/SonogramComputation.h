@@ -10,6 +10,7 @@
 #pragma once
 
 #include "KComplex.h"
+#include "SampleSpan.h"
 
 class CKFFT;
 
@@ -46,6 +47,8 @@ double ComputeRefLevel(const double* window, int n, bool signalIsComplex);
 // for bit.
 void BuildZeroPhaseFrame(const KCOMPLEX_KFLOAT* firstSample, long p, const double* window, int n,
                          KCOMPLEX_DOUBLE* frame);
+// The samples the frame of N points centred on sample p reads.
+inline SampleSpan FrameSamples(long p, int n) { return {p - n / 2, p + n / 2}; }
 
 // From the first `rows` points of the transformed frame X, the rows levels 10 log10|X[k]|^2 - refLevel and
 // the phase steps across frequency arg(X[k+1] conj(X[k-1])) (one-sided at both ends).
