@@ -152,10 +152,11 @@ TempFileMapping::MapResult TempFileMapping::ReserveAndMap(size_t bytes) {
 }
 
 TempFileMapping::MapResult TempFileMapping::MapSparse(size_t bytes) {
+    // A length the file may not have (a size limit) fails as a reservation.
     if (m_fd < 0 || m_data != nullptr || bytes == 0 || bytes > static_cast<size_t>(INT64_MAX) ||
         ftruncate(m_fd, static_cast<off_t>(bytes)) != 0) {
         CloseAndRemove();
-        return MapResult::MapFailed;
+        return MapResult::ReserveFailed;
     }
     return Map(bytes);
 }

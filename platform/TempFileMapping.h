@@ -46,7 +46,8 @@ public:
     // Makes the file `bytes` long without reserving any of it and maps it
     // read/write: a sparse file whose unwritten parts take no disk and, while
     // only read, no memory. Only the parts reserved with Reserve may be
-    // written. On failure the file is removed and MapFailed returned.
+    // written. On failure the file is removed and the stage that failed is
+    // returned (ReserveFailed when the file may not have that length).
     MapResult MapSparse(size_t bytes);
     // Reserves bytes `offset` .. `offset + bytes - 1` of a mapped file (on
     // page boundaries), before anything is written there; false when the
