@@ -10,6 +10,7 @@
 #include <QImage>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ std::vector<int16_t> Material(int channels) {
     }
     return samples;
 }
+
+std::string Name(const StretchCase& c) {
+    const char* where[] = {"Start", "Middle", "End"};
+    const char* mode = c.mode == sonogram::kModeAmplitude ? "Amplitude"
+                       : c.mode == sonogram::kModeAM      ? "AM"
+                                                          : "Inverted";
+    return std::string(where[static_cast<int>(c.where)]) + "Layer" + std::to_string(c.layer) +
+           (c.hq ? "Hq" : "") + (c.fgt ? "Fgt" : "") + mode + "Channel" + std::to_string(c.channel);
+}
+
+// Printed by name: the bytes of the case would include its padding.
+void PrintTo(const StretchCase& c, std::ostream* out) { *out << Name(c); }
 
 bool SameLevels(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
@@ -146,16 +159,6 @@ TEST_F(DocFolderFixture, RangeRenderTakesDiskForItsStretchOnly) {
     EXPECT_GT(used, 2LL * 16 * kRate / 2);
 }
 
-std::string Name(const ::testing::TestParamInfo<StretchCase>& info) {
-    const StretchCase& c = info.param;
-    const char* where[] = {"Start", "Middle", "End"};
-    const char* mode = c.mode == sonogram::kModeAmplitude ? "Amplitude"
-                       : c.mode == sonogram::kModeAM      ? "AM"
-                                                          : "Inverted";
-    return std::string(where[static_cast<int>(c.where)]) + "Layer" + std::to_string(c.layer) +
-           (c.hq ? "Hq" : "") + (c.fgt ? "Fgt" : "") + mode + "Channel" + std::to_string(c.channel);
-}
-
 std::vector<StretchCase> Cases() {
     std::vector<StretchCase> cases;
     const sonogram::SonogramMode modes[] = {sonogram::kModeAmplitude, sonogram::kModeAM,
@@ -171,6 +174,7 @@ std::vector<StretchCase> Cases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Ranges, RenderStretch, ::testing::ValuesIn(Cases()), Name);
+INSTANTIATE_TEST_SUITE_P(Ranges, RenderStretch, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<StretchCase>& info) { return Name(info.param); });
 
 }  // namespace
