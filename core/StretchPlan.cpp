@@ -3,8 +3,7 @@
 #include "HalfBandDecimator.h"
 #include "HilbertFilter.h"
 
-StretchPlan::StretchPlan(long samples, int layer, const SampleSpan& picture, const HilbertFilter* analytic,
-                         const SampleSpan& layer0)
+StretchPlan::StretchPlan(long samples, int layer, const SampleSpan& picture, const HilbertFilter* analytic)
     : m_nSamples(samples), m_nLayer(layer) {
     Layer& top = m_layers[layer];
     top.needed = picture;
@@ -20,5 +19,4 @@ StretchPlan::StretchPlan(long samples, int layer, const SampleSpan& picture, con
         m_layers[l].decimated = HalfBandDecimator::GroupsCovering(m_layers[l].needed, source);
         m_layers[l - 1].needed = HalfBandDecimator::SourceRead(m_layers[l].needed, source);
     }
-    m_layers[0].needed = m_layers[0].needed.Hull(layer0);
 }

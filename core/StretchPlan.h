@@ -1,7 +1,6 @@
 // The stretch of a long signal that one picture reads, layer by layer, so
 // that only it is loaded and computed. A picture of layer L reads a span of
-// that layer (the sonogram's frames) and perhaps a span of layer 0 besides
-// (the FGT's windows); the analytic signal of layer L is computed by the
+// that layer (the sonogram's frames); the analytic signal of layer L is computed by the
 // Hilbert filter in whole blocks, and layer l by the half-band decimator
 // from layer l - 1 in whole groups. Since the rounding of a filtered value
 // depends on the whole block or group it is computed in, the plan keeps
@@ -39,10 +38,8 @@ public:
 
     // For a film of `samples` samples in layer 0: the picture reads `picture`
     // of layer `layer` (0 .. 7), whose imaginary parts `analytic` computes
-    // when given (a filter of that layer's store), and `layer0` of layer 0
-    // besides (empty when none).
-    StretchPlan(long samples, int layer, const SampleSpan& picture, const HilbertFilter* analytic,
-                const SampleSpan& layer0);
+    // when given (a filter of that layer's store).
+    StretchPlan(long samples, int layer, const SampleSpan& picture, const HilbertFilter* analytic);
 
     int GetLayer() const { return m_nLayer; }
     const Layer& At(int layer) const { return m_layers[layer]; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "AxisFrame.h"
 #include "AxisTicks.h"
@@ -190,14 +191,20 @@ bool Renderer::LoadStretch(const RenderOptions& options, bool analytic, const Sa
     CKMultiWaveFilm& film = m_pDoc->m_film;
     CKWave* wave = film.GetKWave(options.layer, options.channel - 1);
     const HilbertFilter filter(wave->GetAnalyticFilterLength());
-    const StretchPlan plan(film.GetKWave(0, 0)->GetNSamples(), options.layer,
+    const long samples = film.GetKWave(0, 0)->GetNSamples();
+    const StretchPlan plan(samples, options.layer,
                            SonogramRenderer::ReadSpan(m_settings, m_nFirstColumn, m_nWidth),
-                           analytic ? &filter : nullptr, fgtSpan);
+                           analytic ? &filter : nullptr);
+    // The picture's channel keeps what its layer needs, channel 1 what the
+    // FGT reads besides; the other frames of the stretch are dropped.
+    std::vector<SampleSpan> kept(static_cast<size_t>(film.GetChannels()));
+    kept[static_cast<size_t>(options.channel - 1)] = plan.Frames();
+    kept[0] = kept[0].Hull(fgtSpan.Within({0, samples}));
     m_pDoc->SetLoadProgress(m_pProgress);
-    const bool loaded = m_pDoc->LoadStretch(plan.Frames());
+    const bool loaded = m_pDoc->LoadStretch(kept);
     m_pDoc->SetLoadProgress(nullptr);
     if (!loaded) return false;
-    m_nLoadedFrames = plan.Frames().Length();
+    m_nLoadedFrames = kept[0].Hull(kept.back()).Length();
     if (options.layer != 0 && !film.CalculateDecimatedStretch(options.channel - 1, plan)) return false;
     // The analytic samples lie inside what was loaded or decimated, whose
     // room is reserved.

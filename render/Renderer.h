@@ -41,8 +41,8 @@ public:
     // picture reads: the same picture at the cost of the whole file (a
     // baseline to compare the stretch with).
     void SetWholeFileLoad(bool whole) { m_bWholeFile = whole; }
-    // The layer-0 frames the last Render loaded from the file (every frame
-    // of a whole-file load).
+    // The layer-0 frames the last Render read from the file (every frame of
+    // a whole-file load).
     long GetLoadedFrames() const { return m_nLoadedFrames; }
 
     // The levels of the last Render: the sonogram's with --data, the FGT's

@@ -106,7 +106,7 @@ TEST(StretchPlan, AnalyticSamplesLieInsideWhatIsLoadedOrDecimated) {
     for (int layer = 0; layer < StretchPlan::kLayers; ++layer) {
         for (const SampleSpan picture : {SampleSpan{-512, 700}, SampleSpan{200000 >> layer, 230000 >> layer},
                                          SampleSpan{(samples >> layer) - 900, (samples >> layer) + 512}}) {
-            const StretchPlan plan(samples, layer, picture, &filter, {});
+            const StretchPlan plan(samples, layer, picture, &filter);
             const StretchPlan::Layer& top = plan.At(layer);
             EXPECT_FALSE(top.analytic.Empty());
             EXPECT_TRUE((layer == 0 ? plan.Frames() : top.decimated).Contains(top.analytic)) << layer;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -87,12 +88,17 @@ bool CFonavidDoc::OnOpenStretch(const std::string& path) {
     return MakeFilm(CKWave::Backing::Sparse);
 }
 
-bool CFonavidDoc::LoadStretch(const SampleSpan& frames) {
-    return LoadFrames(frames.Within({0, m_reader.GetSizeInSamples()}));
+bool CFonavidDoc::LoadStretch(const std::vector<SampleSpan>& kept) {
+    std::vector<SampleSpan> within(static_cast<size_t>(m_reader.GetNChannels()));
+    for (size_t c = 0; c < within.size() && c < kept.size(); ++c)
+        within[c] = kept[c].Within({0, m_reader.GetSizeInSamples()});
+    return LoadFrames(within);
 }
 
 bool CFonavidDoc::LoadFromReader() {
-    return MakeFilm(CKWave::Backing::Reserved) && LoadFrames({0, m_reader.GetSizeInSamples()});
+    if (!MakeFilm(CKWave::Backing::Reserved)) return false;
+    return LoadFrames(std::vector<SampleSpan>(static_cast<size_t>(m_reader.GetNChannels()),
+                                              SampleSpan{0, m_reader.GetSizeInSamples()}));
 }
 
 bool CFonavidDoc::MakeFilm(CKWave::Backing backing) {
@@ -148,24 +154,43 @@ bool CFonavidDoc::MakeFilm(CKWave::Backing backing) {
     return true;
 }
 
-bool CFonavidDoc::LoadFrames(const SampleSpan& frames) {
+bool CFonavidDoc::LoadFrames(const std::vector<SampleSpan>& kept) {
     const int channels = m_reader.GetNChannels();
     PcmFrameLoader loader;
     loader.SetFormat(channels, m_reader.GetSignalBits(), m_reader.GetBlockAlign(), m_reader.IsFloat());
-    const long samples = frames.Length();
+    SampleSpan frames;
     for (int c = 0; c < channels; ++c) {
-        if (!m_film.GetMainKWave(c)->ReserveSamples(frames)) {
+        const SampleSpan& span = kept[static_cast<size_t>(c)];
+        frames = frames.Hull(span);
+        if (!m_film.GetMainKWave(c)->ReserveSamples(span)) {
             DeleteStores();
             return false;
         }
     }
-    KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {
-        m_film.GetMainKWave(0)->GetFirstComplexSample() + frames.first,
-        channels == 2 ? m_film.GetMainKWave(1)->GetFirstComplexSample() + frames.first : nullptr};
-    // One read per block; the steps are spread over the blocks so that
-    // there are always kLoadProgressSteps of them.
+    // The frames go in pieces that every channel keeps or drops whole; a
+    // dropped piece goes into a scratch block, so it is at most that long.
+    constexpr long kScratchFrames = 65536;
+    std::vector<long> cuts{frames.first, frames.end};
+    for (const SampleSpan& span : kept)
+        if (!span.Empty()) cuts.insert(cuts.end(), {span.first, span.end});
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::vector<SampleSpan> pieces;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        const SampleSpan piece{cuts[i], cuts[i + 1]};
+        const bool whole = std::all_of(kept.begin(), kept.end(),
+                                       [&](const SampleSpan& span) { return span.Contains(piece); });
+        for (long a = piece.first; a < piece.end; a = whole ? piece.end : a + kScratchFrames)
+            pieces.push_back({a, whole ? piece.end : std::min(piece.end, a + kScratchFrames)});
+    }
+    const long samples = frames.Length();
+    std::vector<std::vector<KCOMPLEX_KFLOAT>> scratch(static_cast<size_t>(channels));
+    // One read per block; the steps are spread over the reads so that there
+    // are always kLoadProgressSteps of them.
     const long blockFrames = loader.GetBlockFrames();
-    const long blocks = blockFrames > 0 ? (samples + blockFrames - 1) / blockFrames : 0;
+    long blocks = 0;
+    for (const SampleSpan& piece : pieces)
+        blocks += blockFrames > 0 ? (piece.Length() + blockFrames - 1) / blockFrames : 0;
     long blocksRead = 0;
     int steps = 0;
     const auto read = [&](unsigned char* buffer, long count) {
@@ -181,11 +206,29 @@ bool CFonavidDoc::LoadFrames(const SampleSpan& frames) {
     // The stores' pages are mapped on a second thread ahead of the samples
     // written into them, which otherwise stop at every page.
     std::vector<PrefaultAhead::Area> areas;
-    for (int c = 0; c < channels; ++c)
-        areas.push_back({destinations[c], static_cast<size_t>(samples) * sizeof(KCOMPLEX_KFLOAT)});
+    for (int c = 0; c < channels; ++c) {
+        const SampleSpan& span = kept[static_cast<size_t>(c)];
+        if (!span.Empty())
+            areas.push_back({m_film.GetMainKWave(c)->GetFirstComplexSample() + span.first,
+                             static_cast<size_t>(span.Length()) * sizeof(KCOMPLEX_KFLOAT)});
+    }
     PrefaultAhead prefault(std::move(areas));
     PcmFrameLoader::LoadEnd end = PcmFrameLoader::LoadEnd::Complete;
-    const long loaded = positioned ? loader.Load(read, samples, destinations, &end) : 0;
+    long loaded = 0;
+    for (const SampleSpan& piece : pieces) {
+        if (!positioned || end != PcmFrameLoader::LoadEnd::Complete) break;
+        KCOMPLEX_KFLOAT* destinations[PcmFrameLoader::kMaxChannels] = {};
+        for (int c = 0; c < channels; ++c) {
+            std::vector<KCOMPLEX_KFLOAT>& drop = scratch[static_cast<size_t>(c)];
+            if (kept[static_cast<size_t>(c)].Contains(piece)) {
+                destinations[c] = m_film.GetMainKWave(c)->GetFirstComplexSample() + piece.first;
+            } else {
+                drop.resize(kScratchFrames);
+                destinations[c] = drop.data();
+            }
+        }
+        loaded += loader.Load(read, piece.Length(), destinations, &end);
+    }
     prefault.Stop();
     if (positioned && loaded == samples) return true;
     // A file that shrank or failed to read while it loaded would show

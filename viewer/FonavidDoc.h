@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Document.h"
 #include "KMultiWaveFilm.h"
@@ -45,10 +46,11 @@ public:
     // in sparse stores, without loading any sample; LoadStretch then loads
     // the frames a picture needs. False after OnOpenDocument's messages.
     bool OnOpenStretch(const std::string& path);
-    // Loads the frames `frames` (within the file's) of every channel into
-    // the sparse film OnOpenStretch made, each sample where the whole load
-    // puts it; false after OnOpenDocument's messages, the stores then gone.
-    bool LoadStretch(const SampleSpan& frames);
+    // Loads, of every channel c, the frames kept[c] (within the file's; none
+    // beyond the vector) into the sparse film OnOpenStretch made, each
+    // sample where the whole load puts it; the frames between them are read
+    // and dropped. False after OnOpenDocument's messages, the stores then gone.
+    bool LoadStretch(const std::vector<SampleSpan>& kept);
 
     // Moves the cursor to (time, frequency), kept within 0 .. the time of the
     // last sample and 0 .. half the sample rate, and tells every view.
@@ -80,8 +82,8 @@ private:
     bool LoadFromReader();
     // Builds the film from the open reader, its stores backed as given.
     bool MakeFilm(CKWave::Backing backing);
-    // Fills `frames` of layer 0 from the open reader.
-    bool LoadFrames(const SampleSpan& frames);
+    // Fills kept[c] of channel c of layer 0 from the open reader.
+    bool LoadFrames(const std::vector<SampleSpan>& kept);
     // Removes every store of the film at once (a load that failed part way).
     void DeleteStores();
 
