@@ -1,8 +1,8 @@
 // The stretch of a long signal that one picture reads, layer by layer, so
 // that only it is loaded and computed. A picture of layer L reads a span of
-// that layer (the sonogram's frames); the analytic signal of layer L is computed by the
-// Hilbert filter in whole blocks, and layer l by the half-band decimator
-// from layer l - 1 in whole groups. Since the rounding of a filtered value
+// that layer (the sonogram's frames); the analytic signal of layer L is
+// computed by the Hilbert filter in whole blocks, and layer l by the
+// half-band decimator from layer l - 1 in whole groups. Since the rounding of a filtered value
 // depends on the whole block or group it is computed in, the plan keeps
 // their alignment with the whole signal's computation and needs every
 // value those blocks and groups read: the values it plans then equal the
@@ -32,7 +32,8 @@ public:
         // The samples whose imaginary parts the Hilbert filter computes
         // (whole blocks; only in the picture's layer).
         SampleSpan analytic;
-        // What is written into the layer's store besides the loaded frames.
+        // What is written into the layer's store besides the loaded frames
+        // (in layer 0 the analytic samples lie inside the frames).
         SampleSpan Written() const { return decimated.Hull(analytic); }
     };
 
