@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -43,6 +44,108 @@ template <typename T>
 std::unique_ptr<T[]> TryAllocate(long n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
 }
+
+// Samples a piece of the values computed on demand copies at most (unless
+// eight points need more): its two copies then stay in the second-level cache.
+constexpr double kPieceSamples = 65536.0;
+
+// The real part of sample n, zero outside the stored range.
+double StoredReal(const SignalRef& signal, long n) {
+    return n >= -static_cast<long>(signal.guard) && n < signal.nSamples + signal.guard ? signal.first[n].re
+                                                                                       : 0.0;
+}
+
+// Samples the sums read on either side of an analysis point with a kernel
+// of half-length E, besides the points themselves.
+long SampleMargin(int E) { return RoundUpToFour(E) + E + 2L * kDenseGroupSpan; }
+
+// The real parts of samples lo .. hi-1 (zero outside the stored range),
+// forward and reversed, over a window that only moves forward. The forward
+// ones are read in place from a copy of the real parts that holds the whole
+// window. Each array has room for two windows: a new window keeps the
+// samples it shares with the last one where they are and adds the others
+// from the copy or the signal, until the room is used up and the kept ones
+// are moved to the other end once.
+class RealWindow {
+public:
+    bool Slide(const SignalRef& signal, const RealCopy* copy, long lo, long hi) {
+        const bool inCopy = copy != nullptr && lo >= copy->lo && hi <= copy->hi;
+        const bool follows = m_nCapacity > 0 && lo >= m_nLo && lo < m_nHi && hi >= m_nHi;
+        if (2 * (hi - lo) > m_nCapacity) {
+            // A larger window (the last piece of a job never is): start afresh.
+            m_nCapacity = 2 * (hi - lo);
+            m_pReversed = TryAllocate<double>(m_nCapacity);
+            m_pForward.reset();
+            if (!m_pReversed) return false;
+            m_bForward = false;
+            m_nHi = lo;
+        } else if (!follows) {
+            m_nHi = lo;
+        }
+        const long from = std::max(lo, m_nHi);
+        // Reversed: sample n at m_nBackward - n, the window growing towards the start.
+        if (from == lo) {
+            m_nBackward = lo + m_nCapacity - 1;
+        } else if (hi - 1 > m_nBackward) {
+            const long base = lo + m_nCapacity - 1;
+            std::memmove(m_pReversed.get() + (base - (from - 1)),
+                         m_pReversed.get() + (m_nBackward - (from - 1)),
+                         static_cast<size_t>(from - lo) * sizeof(double));
+            m_nBackward = base;
+        }
+        Fill(signal, copy, from, hi, m_pReversed.get() + m_nBackward, -1);
+        if (inCopy) {
+            m_pInPlace = copy->values.data() - copy->lo;
+            m_bForward = false;
+        } else {
+            // Forward: sample n at n - m_nForward, the window growing towards the end.
+            if (!m_pForward) {
+                m_pForward = TryAllocate<double>(m_nCapacity);
+                if (!m_pForward) return false;
+            }
+            const long forwardFrom = m_bForward ? from : lo;
+            if (forwardFrom == lo) {
+                m_nForward = lo;
+            } else if (hi - m_nForward > m_nCapacity) {
+                std::memmove(m_pForward.get(), m_pForward.get() + (lo - m_nForward),
+                             static_cast<size_t>(forwardFrom - lo) * sizeof(double));
+                m_nForward = lo;
+            }
+            Fill(signal, copy, forwardFrom, hi, m_pForward.get() - m_nForward, 1);
+            m_pInPlace = nullptr;
+            m_bForward = true;
+        }
+        m_nLo = lo;
+        m_nHi = hi;
+        return true;
+    }
+    RealSignal View() const {
+        return RealSignal{m_pInPlace != nullptr ? m_pInPlace : m_pForward.get() - m_nForward,
+                          m_pReversed.get() + m_nBackward};
+    }
+
+private:
+    // Samples from .. end-1 into at[direction·n], from the copy where it holds them.
+    static void Fill(const SignalRef& signal, const RealCopy* copy, long from, long end, double* at,
+                     long direction) {
+        if (copy != nullptr && from >= copy->lo && end <= copy->hi) {
+            const double* x = copy->values.data() - copy->lo;
+            for (long n = from; n < end; ++n) at[direction * n] = x[n];
+        } else {
+            for (long n = from; n < end; ++n) at[direction * n] = StoredReal(signal, n);
+        }
+    }
+
+    std::unique_ptr<double[]> m_pForward;
+    std::unique_ptr<double[]> m_pReversed;
+    const double* m_pInPlace = nullptr;
+    long m_nCapacity = 0;
+    bool m_bForward = false;  // the forward array holds the last window
+    long m_nForward = 0;
+    long m_nBackward = 0;
+    long m_nLo = 0;
+    long m_nHi = 0;
+};
 
 // Work arrays of one thread: the kernel of the current row in its three
 // parts and folded about its centre as the sums read it.
@@ -252,6 +355,16 @@ std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     return text;
 }
 
+std::string RowTooLongText(double frequency, double length) {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Слишком длинные строки FGT: в строке %.1f Гц было бы %.3g значений, а строка FGT "
+                  "вмещает не больше %d.\n"
+                  "Увеличьте параметр Р или возьмите сигнал короче.",
+                  frequency, length, INT_MAX);
+    return text;
+}
+
 void BuildKernel(double frADC, double frequency, double sigmaT, int first, int end, int guard, double* gauss,
                  double* cosine, double* sine) {
     const double twoPi = TwoPi();
@@ -357,45 +470,68 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
     return true;
 }
 
+bool MakeRealCopy(const SignalRef& signal, long lo, long hi, RealCopy& copy) {
+    try {
+        copy.values.resize(static_cast<size_t>(std::max(hi - lo, 0L)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    copy.lo = lo;
+    copy.hi = hi;
+    for (long n = lo; n < hi; ++n) copy.values[static_cast<size_t>(n - lo)] = StoredReal(signal, n);
+    return true;
+}
+
+void SamplesRead(const SignalRef& signal, double sigmaT, long long first, long long count, long& lo,
+                 long& hi) {
+    const long margin = SampleMargin(KernelHalfLength(signal.frADC, sigmaT, signal.guard));
+    const auto at = [&](long long k) {
+        const int index = static_cast<int>(std::clamp<long long>(k, 0, INT_MAX));
+        return NearestSample(TimeAfter(0.0, sigmaT, index), signal.frADC, signal.nSamples);
+    };
+    lo = at(first) - margin;
+    hi = at(first + std::max(count, 1LL) - 1) + margin;
+}
+
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
-                   cpu::Level level) {
+                   cpu::Level level, const RealCopy* copy, const std::function<bool()>& cancelled) {
     if (count <= 0) return true;
     if (kernel.E <= 0) {
         // No taps: both sums are zero.
         std::fill(out, out + count, -std::numeric_limits<double>::infinity());
         return true;
     }
-    const int E = kernel.E;
-    const int folded = static_cast<int>(kernel.foldedCos.size());
-    const FoldedKernel folding{kernel.foldedCos.data(), kernel.foldedSin.data(), folded, E,
-                               kernel.edgeCos,          kernel.edgeSin};
-    // The real parts around these points only, zero outside the stored
-    // range, forward and reversed as the sums read them.
+    const FoldedKernel folding{
+        kernel.foldedCos.data(), kernel.foldedSin.data(), static_cast<int>(kernel.foldedCos.size()), kernel.E,
+        kernel.edgeCos,          kernel.edgeSin};
     const double sigmaT = kernel.sigmaT;
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    const double t = TimeAfter(0.0, sigmaT, first);
-    const double tLast = TimeAfter(t, sigmaT, count - 1);
-    const long margin = folded + E + 2L * kDenseGroupSpan;
-    const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
-    const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
-    const auto forward = TryAllocate<double>(hi - lo);
-    const auto reversed = TryAllocate<double>(hi - lo);
-    if (!forward || !reversed) return false;
-    const long S = signal.guard;
-    const long storedLo = std::max(lo, -S);
-    const long storedHi = std::min(hi, signal.nSamples + S);
-    std::fill(forward.get(), forward.get() + std::max(storedLo - lo, 0L), 0.0);
-    for (long n = storedLo; n < storedHi; ++n) forward[n - lo] = signal.first[n].re;
-    std::fill(forward.get() + std::max(storedHi - lo, 0L), forward.get() + (hi - lo), 0.0);
-    for (long i = 0; i < hi - lo; ++i) reversed[i] = forward[hi - lo - 1 - i];
-    // Sample n is forward[n - lo] and reversed[hi - 1 - n].
-    const RealSignal real{forward.get() - lo, reversed.get() + (hi - 1)};
-    if (level >= cpu::Level::Avx512)
-        RowValuesAvx512From(folding, real, points, t, count, out);
-    else if (level >= cpu::Level::Avx2)
-        RowValuesAvx2From(folding, real, points, t, count, out, false);
-    else
-        RowValuesPortableFrom(folding, real, points, t, count, out);
+    const long margin = SampleMargin(kernel.E);
+    // The points go a piece at a time, each piece's real parts copied just
+    // before its sums read them, so that the copies are still in the cache;
+    // the next piece keeps the samples the two share. A piece holds whole
+    // groups of eight points, as many as keep its samples within kPieceSamples.
+    const double step = sigmaT * signal.frADC;
+    const double fit = std::floor((kPieceSamples - 2.0 * margin) / std::max(step, 1.0) / 8.0) * 8.0;
+    const int piece = static_cast<int>(std::clamp(fit, 8.0, 1024.0));
+    RealWindow window;
+    double t = TimeAfter(0.0, sigmaT, first);
+    for (int done = 0; done < count; done += piece) {
+        if (cancelled && cancelled()) return true;
+        const int n = std::min(piece, count - done);
+        const double tLast = TimeAfter(t, sigmaT, n - 1);
+        const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
+        const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+        if (!window.Slide(signal, copy, lo, hi)) return false;
+        const RealSignal real = window.View();
+        if (level >= cpu::Level::Avx512)
+            RowValuesAvx512From(folding, real, points, t, n, out + done);
+        else if (level >= cpu::Level::Avx2)
+            RowValuesAvx2From(folding, real, points, t, n, out + done, false);
+        else
+            RowValuesPortableFrom(folding, real, points, t, n, out + done);
+        t = TimeAfter(tLast, sigmaT, 1);
+    }
     return true;
 }
 

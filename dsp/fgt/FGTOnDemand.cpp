@@ -14,13 +14,24 @@
 #include "Messages.h"
 
 FGTOnDemand::FGTOnDemand()
-    : m_shared(std::make_shared<Shared>()), m_workers(std::make_unique<FGTWorkers>(kThreads)) {}
+    : m_cancelled(std::make_shared<std::atomic<bool>>(false)),
+      m_shared(std::make_shared<Shared>()),
+      m_workers(std::make_unique<FGTWorkers>(kThreads)) {}
 
 FGTOnDemand::~FGTOnDemand() { Stop(); }
 
 void FGTOnDemand::Stop() {
+    CancelRunningJobs();
     // Destroying the threads joins them after their running jobs.
     m_workers = std::make_unique<FGTWorkers>(kThreads);
+    // What they left undone is planned again by the next request.
+    DropUnfinishedWork();
+    m_bPlanned = false;
+}
+
+void FGTOnDemand::CancelRunningJobs() {
+    m_cancelled->store(true, std::memory_order_relaxed);
+    m_cancelled = std::make_shared<std::atomic<bool>>(false);
 }
 
 void FGTOnDemand::SetOnValues(std::function<void()> onValues) {
@@ -29,8 +40,10 @@ void FGTOnDemand::SetOnValues(std::function<void()> onValues) {
 }
 
 void FGTOnDemand::Reset() {
-    // Running jobs finish into blocks nobody holds any more.
+    // Running jobs stop, or finish into blocks nobody holds any more.
     m_workers->Cancel();
+    CancelRunningJobs();
+    m_real.reset();
     m_shared->failed = false;
     m_bPlanned = false;
     m_wants.clear();
@@ -73,15 +86,16 @@ bool FGTOnDemand::Bind(const fgt::SignalRef& signal, double P, bool* tooLong) {
     }
     double total = 0.0;
     fgt::FillGrid(P, signal, rows, m_frequency.data(), m_sigmaT.data(), m_rowLength.data(), total);
-    // Every row must be indexable; the total is only counted.
-    for (int j = 0; j < rows; ++j) {
+    // Every row must be indexable (the values are computed for what is
+    // drawn, so the total only counts them). The top row is the longest.
+    for (int j = rows - 1; j >= 0; --j) {
         const double length =
             fgt::RowLengthExact(signal.nSamples, signal.frADC, m_sigmaT[static_cast<size_t>(j)]);
         if (!(length >= 0.0) || length > INT_MAX) {
+            const double frequency = m_frequency[static_cast<size_t>(j)];
             Reset();
             if (tooLong != nullptr) *tooLong = true;
-            platform::ShowMessage(fgt::MemoryRefusalText(fgt::RequiredBytes(total, rows, signal, kThreads),
-                                                         fgt::AvailableBytes()));
+            platform::ShowMessage(fgt::RowTooLongText(frequency, length));
             return false;
         }
     }
@@ -100,6 +114,7 @@ const FGTOnDemand::Block* FGTOnDemand::Find(int row, long long block) const {
 
 void FGTOnDemand::Fail() {
     m_workers->Cancel();
+    CancelRunningJobs();
     for (Row& row : m_rows) row.clear();
     m_wants.clear();
     m_bPlanned = false;
@@ -108,6 +123,7 @@ void FGTOnDemand::Fail() {
 
 void FGTOnDemand::DropUnfinishedWork() {
     m_workers->Cancel();
+    CancelRunningJobs();
     // Blocks whose values have not come are made again if still wanted;
     // a job still running on one writes into its own copy.
     for (Row& row : m_rows)
@@ -156,6 +172,9 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     };
     std::vector<Job> jobs;
     m_wants.clear();
+    // The samples the jobs read, and the sample at the cursor.
+    long readLo = LONG_MAX;
+    long readHi = LONG_MIN;
     try {
         for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
             const size_t j = static_cast<size_t>(row);
@@ -168,6 +187,12 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
             const Want want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
             const long long computeEnd = std::min(blocks, want.end + 1);
             m_wants.push_back(want);
+            long lo = 0;
+            long hi = 0;
+            fgt::SamplesRead(m_signal, m_sigmaT[j], want.first * kBlock,
+                             std::min<long long>(computeEnd * kBlock, length) - want.first * kBlock, lo, hi);
+            readLo = std::min(readLo, lo);
+            readHi = std::max(readHi, hi);
             Row& cache = m_rows[j];
             // Keep what is near, then add what is missing.
             const long long limit = std::max<long long>(computeEnd - want.first,
@@ -194,7 +219,10 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job& a, const Job& b) { return a.distance < b.distance; });
+    if (jobs.empty()) return true;
     try {
+        const long centre = fgt::NearestSample(cursorTime, m_signal.frADC, m_signal.nSamples);
+        const std::shared_ptr<RealSlot> real = RealPartsFor(readLo, readHi, centre);
         std::vector<std::function<void()>> work;
         work.reserve(jobs.size());
         for (Job& job : jobs) {
@@ -203,17 +231,28 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
             if (!slot) slot = std::make_shared<KernelSlot>();
             work.emplace_back([signal = m_signal, level = m_level, frequency = m_frequency[j],
                                sigmaT = m_sigmaT[j], length = m_rowLength[j], first = job.first,
-                               blocks = std::move(job.blocks), shared = m_shared, slot] {
+                               blocks = std::move(job.blocks), shared = m_shared, slot, real,
+                               cancelled = m_cancelled] {
                 std::call_once(slot->once, [&] {
                     slot->made = fgt::MakeRowKernel(signal, frequency, sigmaT, slot->kernel);
                 });
                 const long long from = first * kBlock;
                 const long long end =
                     std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
+                if (cancelled->load(std::memory_order_relaxed)) return;
+                // A copy that could not be made leaves the jobs to read the signal.
+                std::call_once(real->once, [&] {
+                    real->made = fgt::MakeRealCopy(signal, real->lo, real->hi, real->copy);
+                    if (!real->made) real->copy = fgt::RealCopy{};
+                });
                 double values[kBlocksPerJob * kBlock];
+                const auto stop = [&cancelled] { return cancelled->load(std::memory_order_relaxed); };
                 if (!slot->made || !fgt::ComputeValues(signal, slot->kernel, static_cast<int>(from),
-                                                       static_cast<int>(end - from), values, level)) {
+                                                       static_cast<int>(end - from), values, level,
+                                                       real->made ? &real->copy : nullptr, stop)) {
                     shared->failed = true;
+                } else if (cancelled->load(std::memory_order_relaxed)) {
+                    return;  // the values are incomplete and no longer wanted
                 } else {
                     for (size_t i = 0; i < blocks.size(); ++i) {
                         const long long at = static_cast<long long>(i) * kBlock;
@@ -233,6 +272,18 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
         return false;
     }
     return true;
+}
+
+std::shared_ptr<FGTOnDemand::RealSlot> FGTOnDemand::RealPartsFor(long lo, long hi, long centre) {
+    // At most kSharedSamples around the cursor, and nothing beyond the
+    // stored samples; jobs reading beyond them read the signal.
+    lo = std::max({lo, centre - kSharedSamples / 2, -static_cast<long>(m_signal.guard)});
+    hi = std::max(lo, std::min({hi, centre + kSharedSamples / 2, m_signal.nSamples + m_signal.guard}));
+    if (m_real && m_real->lo <= lo && hi <= m_real->hi) return m_real;
+    // Room for the cursor to move before another copy is needed.
+    const long room = std::min((hi - lo) / 8, (kSharedSamples - (hi - lo)) / 2);
+    m_real = std::make_shared<RealSlot>(lo - std::max(room, 0L), hi + std::max(room, 0L));
+    return m_real;
 }
 
 void FGTOnDemand::Finish(int row, long long block) {

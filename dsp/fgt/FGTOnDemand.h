@@ -33,8 +33,11 @@ public:
     static constexpr int kBlock = 64;
     // Worker threads that compute the missing values.
     static constexpr int kThreads = 2;
-    // Blocks of a row computed by one job: the piece a cancellation waits for.
+    // Blocks of a row computed by one job; a cancellation stops a running job
+    // at its next piece of points.
     static constexpr int kBlocksPerJob = 4;
+    // Samples the copy of the real parts shared by the rows holds at most.
+    static constexpr long kSharedSamples = 1L << 22;
     // A row keeps the blocks of this many pane widths at most.
     static constexpr int kWidthsKept = 4;
     // The text shown when the values drawn could not get their memory.
@@ -48,8 +51,7 @@ public:
     // Sets the grid of the FGT of the real parts of `wave` with parameter
     // `P`; no value is computed yet. False, with the object empty, when the
     // wave has no samples or no rows, or when a row has more values than an
-    // index reaches (`tooLong` is then true, after a message: the whole
-    // FGT would not fit either).
+    // index reaches (`tooLong` is then true, after a message that says so).
     bool Bind(const CKWave* wave, double P, bool* tooLong = nullptr);
     // The same for a signal given by its samples.
     bool Bind(const fgt::SignalRef& signal, double P, bool* tooLong = nullptr);
@@ -107,6 +109,16 @@ private:
         fgt::RowKernel kernel;
         bool made = false;
     };
+    // The real parts of the stretch of signal the drawn rows read, copied by
+    // the first job that needs it and read by all of them.
+    struct RealSlot {
+        RealSlot(long first, long end) : lo(first), hi(end) {}
+        const long lo;  // samples lo .. hi-1
+        const long hi;
+        std::once_flag once;
+        fgt::RealCopy copy;
+        bool made = false;
+    };
     // What the workers share with this object.
     struct Shared {
         std::mutex mutex;
@@ -126,6 +138,8 @@ private:
     void Evict(int row, long long keepFirst, long long keepEnd, long long limit);
     const Block* Find(int row, long long block) const;
     void DropUnfinishedWork();
+    void CancelRunningJobs();
+    std::shared_ptr<RealSlot> RealPartsFor(long lo, long hi, long centre);
     void Fail();
 
     fgt::SignalRef m_signal{};
@@ -139,6 +153,10 @@ private:
     std::vector<int> m_rowLength;
     std::vector<Row> m_rows;
     std::vector<std::shared_ptr<KernelSlot>> m_kernels;
+    std::shared_ptr<RealSlot> m_real;
+    // Set when the jobs queued so far are no longer wanted: a running job
+    // stops at its next piece of points.
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
     double m_dLower = 0.0;
     double m_dUpper = 0.0;
     // The last request and what it draws.
