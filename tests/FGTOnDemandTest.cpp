@@ -360,3 +360,25 @@ TEST(FGTOnDemandRefusal, RowsBeyondAnIndexSayWhatIsWrong) {
     EXPECT_FALSE(tooLong);
     EXPECT_EQ(messages.count(), 1u);
 }
+
+TEST(FGTOnDemandCancel, WorkStoppedMidwayIsDoneAgainWhenAskedAgain) {
+    StoredSignal s;
+    FGTOnDemand fgt;
+    ASSERT_TRUE(fgt.Bind(s.Ref(), 68.0));
+    const int height = fgt.GetRows() + 1;
+    const double t = 12.0;
+    // The long jobs of the lowest rows are running or queued when the
+    // workers stop; the same request then computes what they left undone.
+    ASSERT_TRUE(fgt.Request(800, height, t, 0.0, 50.0));
+    fgt.Stop();
+    ASSERT_TRUE(fgt.Prepare(800, height, t, 0.0, 50.0));
+    long drawn = 0;
+    for (int row = 0; row < fgt.GetRows(); ++row) {
+        const fgt::DrawnSpan span = fgt::DrawnValues(800, t, fgt.GetSigmaT()[row], fgt.GetRowLength()[row]);
+        for (long long k = span.first; k < span.last; ++k, ++drawn) {
+            int available = 0;
+            ASSERT_NE(fgt.Pixels(row, k, available), nullptr) << row << " " << k;
+        }
+    }
+    EXPECT_GT(drawn, 100000);
+}
