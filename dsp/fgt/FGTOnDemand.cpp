@@ -181,11 +181,9 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
             const int length = m_rowLength[j];
             const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
             if (span.first >= span.last) continue;
-            // The drawn blocks, and the one after them whose first values
-            // the means of the last drawn ones read.
-            const long long blocks = (length + kBlock - 1) / kBlock;
+            // The drawn blocks.
             const Want want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
-            const long long computeEnd = std::min(blocks, want.end + 1);
+            const long long computeEnd = want.end;
             m_wants.push_back(want);
             long lo = 0;
             long hi = 0;
@@ -239,25 +237,31 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
                 const long long from = first * kBlock;
                 const long long end =
                     std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
+                // And the eight values after them, which the means of their
+                // last values read.
+                const long long after = std::min<long long>(end + 8, length);
                 if (cancelled->load(std::memory_order_relaxed)) return;
                 // A copy that could not be made leaves the jobs to read the signal.
                 std::call_once(real->once, [&] {
                     real->made = fgt::MakeRealCopy(signal, real->lo, real->hi, real->copy);
                     if (!real->made) real->copy = fgt::RealCopy{};
                 });
-                double values[kBlocksPerJob * kBlock];
+                double values[kBlocksPerJob * kBlock + 8];
                 const auto stop = [&cancelled] { return cancelled->load(std::memory_order_relaxed); };
                 if (!slot->made || !fgt::ComputeValues(signal, slot->kernel, static_cast<int>(from),
-                                                       static_cast<int>(end - from), values, level,
+                                                       static_cast<int>(after - from), values, level,
                                                        real->made ? &real->copy : nullptr, stop)) {
                     shared->failed = true;
                 } else if (cancelled->load(std::memory_order_relaxed)) {
                     return;  // the values are incomplete and no longer wanted
                 } else {
+                    const bool grouped = level >= cpu::Level::Avx2;
                     for (size_t i = 0; i < blocks.size(); ++i) {
                         const long long at = static_cast<long long>(i) * kBlock;
-                        std::copy(values + at, values + std::min<long long>(at + kBlock, end - from),
-                                  blocks[i]->values);
+                        const int count = static_cast<int>(std::min<long long>(kBlock, end - from - at));
+                        for (int k = 0; k < count; ++k)
+                            blocks[i]->levels[k] = fgt::SmoothedValue(
+                                values + at + k, static_cast<int>(from + at + k), length, grouped);
                         blocks[i]->computed.store(true, std::memory_order_release);
                     }
                 }
@@ -293,21 +297,7 @@ void FGTOnDemand::Finish(int row, long long block) {
         return;
     Block& b = *it->second;
     const int length = m_rowLength[static_cast<size_t>(row)];
-    const long long first = block * kBlock;
-    const int count = static_cast<int>(std::min<long long>(kBlock, length - first));
-    // The block's values and the first of the next one, which the means of
-    // its last values read.
-    double values[kBlock + 8];
-    std::copy(b.values, b.values + count, values);
-    if (count == kBlock && first + kBlock < length) {
-        const Block* after = Find(row, block + 1);
-        if (after == nullptr || !after->computed.load(std::memory_order_acquire)) return;
-        const int more = static_cast<int>(std::min<long long>(8, length - first - kBlock));
-        std::copy(after->values, after->values + more, values + kBlock);
-    }
-    const bool grouped = m_level >= cpu::Level::Avx2;
-    for (int i = 0; i < count; ++i)
-        b.levels[i] = fgt::SmoothedValue(values + i, static_cast<int>(first + i), length, grouped);
+    const int count = static_cast<int>(std::min<long long>(kBlock, length - block * kBlock));
     fgt::BuildImage(b.levels, b.pixels, count, m_dLower, m_dUpper, 1);
     b.finished = true;
 }

@@ -1,16 +1,17 @@
 // The FGT of a signal computed for what is drawn, free of any widget: the
 // grid (frequency, σ and length of every row) is ready as soon as P is set;
 // the values of a row are computed only where a pane (or a picture) of a
-// given size shows them around the cursor time, plus the seven after them
-// that the forward 8-point mean reads, and kept with their grey pixels in a
-// bounded cache of blocks of kBlock values per row. A value is the same bit
-// for bit as the whole row's computation gives it at its index.
+// given size shows them around the cursor time, and kept after the forward
+// 8-point mean (each job also computes the eight values after its last
+// block, which the mean reads) with their grey pixels in a bounded cache of
+// blocks of kBlock values per row. A value is the same bit for bit as the
+// whole row's computation gives it at its index.
 //
 // Block b of a row holds values b·kBlock .. b·kBlock + kBlock - 1. Each row
 // keeps at most a few pane widths of blocks; blocks farthest from the last
-// drawn span go first. The values are computed by worker threads in short
-// jobs; the caller's thread only plans, finishes (the mean and the grey) and
-// draws. The object does not own the signal: the wave must outlive it, or
+// drawn span go first. The values and their means are computed by worker
+// threads in short jobs; the caller's thread only plans, finishes (the grey)
+// and draws. The object does not own the signal: the wave must outlive it, or
 // the object must be Stop()ped or destroyed first.
 #pragma once
 
@@ -96,11 +97,10 @@ public:
 
 private:
     struct Block {
-        double values[kBlock];  // before the mean, written by a worker
-        double levels[kBlock];  // after it
+        double levels[kBlock];  // after the mean, written by a worker
         uint32_t pixels[kBlock];
-        std::atomic<bool> computed{false};  // values are there
-        bool finished = false;              // levels and pixels are there
+        std::atomic<bool> computed{false};  // levels are there
+        bool finished = false;              // pixels are there
     };
     using Row = std::map<long long, std::shared_ptr<Block>>;
     // A row's kernel, made by the first job of the row that runs.
