@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -22,6 +21,7 @@
 #include "FGTSums.h"
 #include "GreyPixel.h"
 #include "MemoryPrefault.h"
+#include "RealWindow.h"
 
 namespace fgt {
 
@@ -45,107 +45,13 @@ std::unique_ptr<T[]> TryAllocate(long n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
 }
 
-// Samples a piece of the values computed on demand copies at most (unless
-// eight points need more): its two copies then stay in the second-level cache.
+// Samples a piece of the values computed on demand reads at most (unless
+// eight points need more): its window then stays in the second-level cache.
 constexpr double kPieceSamples = 65536.0;
-
-// The real part of sample n, zero outside the stored range.
-double StoredReal(const SignalRef& signal, long n) {
-    return n >= -static_cast<long>(signal.guard) && n < signal.nSamples + signal.guard ? signal.first[n].re
-                                                                                       : 0.0;
-}
 
 // Samples the sums read on either side of an analysis point with a kernel
 // of half-length E, besides the points themselves.
 long SampleMargin(int E) { return RoundUpToFour(E) + E + 2L * kDenseGroupSpan; }
-
-// The real parts of samples lo .. hi-1 (zero outside the stored range),
-// forward and reversed, over a window that only moves forward. The forward
-// ones are read in place from a copy of the real parts that holds the whole
-// window. Each array has room for two windows: a new window keeps the
-// samples it shares with the last one where they are and adds the others
-// from the copy or the signal, until the room is used up and the kept ones
-// are moved to the other end once.
-class RealWindow {
-public:
-    bool Slide(const SignalRef& signal, const RealCopy* copy, long lo, long hi) {
-        const bool inCopy = copy != nullptr && lo >= copy->lo && hi <= copy->hi;
-        const bool follows = m_nCapacity > 0 && lo >= m_nLo && lo < m_nHi && hi >= m_nHi;
-        if (2 * (hi - lo) > m_nCapacity) {
-            // A larger window (the last piece of a job never is): start afresh.
-            m_nCapacity = 2 * (hi - lo);
-            m_pReversed = TryAllocate<double>(m_nCapacity);
-            m_pForward.reset();
-            if (!m_pReversed) return false;
-            m_bForward = false;
-            m_nHi = lo;
-        } else if (!follows) {
-            m_nHi = lo;
-        }
-        const long from = std::max(lo, m_nHi);
-        // Reversed: sample n at m_nBackward - n, the window growing towards the start.
-        if (from == lo) {
-            m_nBackward = lo + m_nCapacity - 1;
-        } else if (hi - 1 > m_nBackward) {
-            const long base = lo + m_nCapacity - 1;
-            std::memmove(m_pReversed.get() + (base - (from - 1)),
-                         m_pReversed.get() + (m_nBackward - (from - 1)),
-                         static_cast<size_t>(from - lo) * sizeof(double));
-            m_nBackward = base;
-        }
-        Fill(signal, copy, from, hi, m_pReversed.get() + m_nBackward, -1);
-        if (inCopy) {
-            m_pInPlace = copy->values.data() - copy->lo;
-            m_bForward = false;
-        } else {
-            // Forward: sample n at n - m_nForward, the window growing towards the end.
-            if (!m_pForward) {
-                m_pForward = TryAllocate<double>(m_nCapacity);
-                if (!m_pForward) return false;
-            }
-            const long forwardFrom = m_bForward ? from : lo;
-            if (forwardFrom == lo) {
-                m_nForward = lo;
-            } else if (hi - m_nForward > m_nCapacity) {
-                std::memmove(m_pForward.get(), m_pForward.get() + (lo - m_nForward),
-                             static_cast<size_t>(forwardFrom - lo) * sizeof(double));
-                m_nForward = lo;
-            }
-            Fill(signal, copy, forwardFrom, hi, m_pForward.get() - m_nForward, 1);
-            m_pInPlace = nullptr;
-            m_bForward = true;
-        }
-        m_nLo = lo;
-        m_nHi = hi;
-        return true;
-    }
-    RealSignal View() const {
-        return RealSignal{m_pInPlace != nullptr ? m_pInPlace : m_pForward.get() - m_nForward,
-                          m_pReversed.get() + m_nBackward};
-    }
-
-private:
-    // Samples from .. end-1 into at[direction·n], from the copy where it holds them.
-    static void Fill(const SignalRef& signal, const RealCopy* copy, long from, long end, double* at,
-                     long direction) {
-        if (copy != nullptr && from >= copy->lo && end <= copy->hi) {
-            const double* x = copy->values.data() - copy->lo;
-            for (long n = from; n < end; ++n) at[direction * n] = x[n];
-        } else {
-            for (long n = from; n < end; ++n) at[direction * n] = StoredReal(signal, n);
-        }
-    }
-
-    std::unique_ptr<double[]> m_pForward;
-    std::unique_ptr<double[]> m_pReversed;
-    const double* m_pInPlace = nullptr;
-    long m_nCapacity = 0;
-    bool m_bForward = false;  // the forward array holds the last window
-    long m_nForward = 0;
-    long m_nBackward = 0;
-    long m_nLo = 0;
-    long m_nHi = 0;
-};
 
 // Work arrays of one thread: the kernel of the current row in its three
 // parts and folded about its centre as the sums read it.
@@ -478,7 +384,8 @@ bool MakeRealCopy(const SignalRef& signal, long lo, long hi, RealCopy& copy) {
     }
     copy.lo = lo;
     copy.hi = hi;
-    for (long n = lo; n < hi; ++n) copy.values[static_cast<size_t>(n - lo)] = StoredReal(signal, n);
+    for (long n = lo; n < hi; ++n)
+        copy.values[static_cast<size_t>(n - lo)] = RealWindow::StoredReal(signal, n);
     return true;
 }
 
