@@ -231,6 +231,9 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
                                sigmaT = m_sigmaT[j], length = m_rowLength[j], first = job.first,
                                blocks = std::move(job.blocks), shared = m_shared, slot, real,
                                cancelled = m_cancelled] {
+                // A job no longer wanted makes neither the row's kernel nor
+                // the copy: both take a while for the lowest rows.
+                if (cancelled->load(std::memory_order_relaxed)) return;
                 std::call_once(slot->once, [&] {
                     slot->made = fgt::MakeRowKernel(signal, frequency, sigmaT, slot->kernel);
                 });
