@@ -207,3 +207,178 @@ TEST(FGTOnDemandCache, HoldsAFewPaneWidthsWhateverTheCursorVisits) {
     EXPECT_LE(most, bound);
     EXPECT_LT(most, fgt.GetTotal() / 4);
 }
+
+namespace {
+
+// 30 s at 8000 Hz in a store with the wave's guard band, and the whole-row
+// pass's values of a row before the smoothing: the sums over the real parts
+// copied once, forward and reversed, as the whole-signal computation reads them.
+class StoredSignal {
+public:
+    StoredSignal() : m_store(static_cast<size_t>(kSamples + 2 * kGuard)) {
+        std::mt19937 random(11);
+        std::normal_distribution<double> noise(0.0, 0.05);
+        for (long n = 0; n < kSamples; ++n) {
+            const bool silent = n > kSamples / 2 && n < kSamples / 2 + 20000;
+            First()[n].re = silent ? 0.0 : 0.4 * std::sin(0.31 * n) + noise(random);
+        }
+        const long stored = kSamples + 2 * kGuard;
+        m_forward.assign(static_cast<size_t>(stored + 2 * kPad), 0.0);
+        m_reversed = m_forward;
+        for (long i = 0; i < stored; ++i) {
+            m_forward[static_cast<size_t>(kPad + i)] = m_store[static_cast<size_t>(i)].re;
+            m_reversed[static_cast<size_t>(kPad + stored - 1 - i)] = m_store[static_cast<size_t>(i)].re;
+        }
+    }
+    fgt::SignalRef Ref() { return fgt::SignalRef{First(), kSamples, kRate, kGuard}; }
+    std::vector<double> WholeRow(const fgt::RowKernel& k, int length, cpu::Level level) {
+        const fgt::FoldedKernel folding{
+            k.foldedCos.data(), k.foldedSin.data(), static_cast<int>(k.foldedCos.size()), k.E,
+            k.edgeCos,          k.edgeSin};
+        const long stored = kSamples + 2 * kGuard;
+        const fgt::RealSignal real{m_forward.data() + kPad + kGuard,
+                                   m_reversed.data() + kPad + stored - 1 - kGuard};
+        const fgt::RowPoints points{kRate, k.sigmaT, kSamples};
+        std::vector<double> values(static_cast<size_t>(length));
+        if (level == cpu::Level::Avx512)
+            fgt::RowValuesAvx512(folding, real, points, length, values.data());
+        else if (level == cpu::Level::Avx2)
+            fgt::RowValuesAvx2(folding, real, points, length, values.data());
+        else
+            fgt::RowValuesPortable(folding, real, points, length, values.data());
+        return values;
+    }
+
+    static constexpr double kRate = 8000.0;
+    static constexpr long kSamples = 240000;
+    static constexpr int kGuard = 54711;  // 1 + 5·Fs·σ of the 8 Hz row at the largest P
+    static constexpr long kPad = 64;
+
+private:
+    KCOMPLEX_KFLOAT* First() { return m_store.data() + kGuard; }
+    std::vector<KCOMPLEX_KFLOAT> m_store;
+    std::vector<double> m_forward;
+    std::vector<double> m_reversed;
+};
+
+bool SameBits(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
+TEST(FGTOnDemandPieces, AnyStretchFromTheSignalOrACopyIsTheRowPassBitForBit) {
+    StoredSignal s;
+    const fgt::SignalRef signal = s.Ref();
+    const int rows = fgt::RowCount(signal.frADC);
+    // Copies that hold nothing read, the middle of the signal (so that a job
+    // passes from the signal to the copy and back), and everything.
+    std::vector<fgt::RealCopy> copies(3);
+    ASSERT_TRUE(fgt::MakeRealCopy(signal, -StoredSignal::kGuard, -StoredSignal::kGuard + 10, copies[0]));
+    ASSERT_TRUE(fgt::MakeRealCopy(signal, 90000, 150000, copies[1]));
+    ASSERT_TRUE(fgt::MakeRealCopy(signal, -StoredSignal::kGuard,
+                                  StoredSignal::kSamples + StoredSignal::kGuard, copies[2]));
+    for (const cpu::Level level : {cpu::Level::Portable, cpu::Level::Avx2, cpu::Level::Avx512}) {
+        if (level > cpu::ProcessorLevel()) continue;
+        for (const double P : {5.0, 68.0}) {
+            for (const int row : {0, 30, 200, rows - 1}) {
+                fgt::RowKernel kernel;
+                const double frequency = fgt::RowFrequency(row);
+                ASSERT_TRUE(fgt::MakeRowKernel(signal, frequency, fgt::RowSigmaT(P, frequency), kernel));
+                const int length =
+                    static_cast<int>(fgt::RowLengthExact(signal.nSamples, signal.frADC, kernel.sigmaT));
+                const std::vector<double> whole = s.WholeRow(kernel, length, level);
+                const int middle = length / 2 / 8 * 8;
+                for (const auto& [first, count] :
+                     {std::pair{0, length}, std::pair{middle, std::min(256, length - middle)},
+                      std::pair{length / 16 * 8, length - length / 16 * 8}}) {
+                    for (const fgt::RealCopy* copy :
+                         std::vector<const fgt::RealCopy*>{nullptr, &copies[0], &copies[1], &copies[2]}) {
+                        // Sentinels after the stretch catch a write beyond it.
+                        std::vector<double> out(static_cast<size_t>(count) + 4, 12345.0);
+                        ASSERT_TRUE(
+                            fgt::ComputeValues(signal, kernel, first, count, out.data(), level, copy));
+                        for (int k = 0; k < count; ++k)
+                            ASSERT_TRUE(
+                                SameBits(out[static_cast<size_t>(k)], whole[static_cast<size_t>(first + k)]))
+                                << "level " << static_cast<int>(level) << " P " << P << " row " << row
+                                << " value " << first + k;
+                        ASSERT_EQ(out[static_cast<size_t>(count)], 12345.0);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(FGTOnDemandPieces, ACancelledJobStopsAtItsNextPiece) {
+    StoredSignal s;
+    const fgt::SignalRef signal = s.Ref();
+    // The 8 Hz row at P = 5: a job of 256 values reads over 200000 samples.
+    fgt::RowKernel kernel;
+    ASSERT_TRUE(
+        fgt::MakeRowKernel(signal, fgt::RowFrequency(0), fgt::RowSigmaT(5.0, fgt::RowFrequency(0)), kernel));
+    const cpu::Level level = cpu::UsableLevel();
+    const std::vector<double> whole = s.WholeRow(kernel, 256, level);
+    int asked = 0;
+    std::vector<double> out(256, std::nan(""));
+    ASSERT_TRUE(
+        fgt::ComputeValues(signal, kernel, 0, 256, out.data(), level, nullptr, [&] { return ++asked > 1; }));
+    EXPECT_EQ(asked, 2);
+    // The first piece is there, bit for bit; nothing after it was computed.
+    int done = 0;
+    while (done < 256 && !std::isnan(out[static_cast<size_t>(done)])) ++done;
+    EXPECT_GT(done, 0);
+    EXPECT_LE(done, 128);
+    for (int k = 0; k < 256; ++k) {
+        if (k < done)
+            EXPECT_EQ(out[static_cast<size_t>(k)], whole[static_cast<size_t>(k)]) << k;
+        else
+            EXPECT_TRUE(std::isnan(out[static_cast<size_t>(k)])) << k;
+    }
+    // Left alone, the job asks before every piece and computes them all.
+    asked = 0;
+    ASSERT_TRUE(
+        fgt::ComputeValues(signal, kernel, 0, 256, out.data(), level, nullptr, [&] { return ++asked < 0; }));
+    EXPECT_GE(asked, 256 / done);
+    for (int k = 0; k < 256; ++k) ASSERT_EQ(out[static_cast<size_t>(k)], whole[static_cast<size_t>(k)]) << k;
+}
+
+TEST(FGTOnDemandRefusal, RowsBeyondAnIndexSayWhatIsWrong) {
+    StoredSignal s;
+    MessageCapture messages;
+    FGTOnDemand fgt;
+    bool tooLong = false;
+    // At P = 1e-6 the top row (3979.4 Hz) of 30 s would have 30·2π·3979.4/1e-6 values.
+    EXPECT_FALSE(fgt.Bind(s.Ref(), 1e-6, &tooLong));
+    EXPECT_TRUE(tooLong);
+    EXPECT_FALSE(fgt.IsBound());
+    ASSERT_EQ(messages.count(), 1u);
+    EXPECT_EQ(messages.last(),
+              "Слишком длинные строки FGT: в строке 3979.4 Гц было бы 7.5e+11 значений, а строка FGT вмещает "
+              "не больше 2147483647.\nУвеличьте параметр Р или возьмите сигнал короче.");
+    // A P that gives indexable rows binds without a word.
+    EXPECT_TRUE(fgt.Bind(s.Ref(), 2.0, &tooLong));
+    EXPECT_FALSE(tooLong);
+    EXPECT_EQ(messages.count(), 1u);
+}
+
+TEST(FGTOnDemandCancel, WorkStoppedMidwayIsDoneAgainWhenAskedAgain) {
+    StoredSignal s;
+    FGTOnDemand fgt;
+    ASSERT_TRUE(fgt.Bind(s.Ref(), 68.0));
+    const int height = fgt.GetRows() + 1;
+    const double t = 12.0;
+    // The long jobs of the lowest rows are running or queued when the
+    // workers stop; the same request then computes what they left undone.
+    ASSERT_TRUE(fgt.Request(800, height, t, 0.0, 50.0));
+    fgt.Stop();
+    ASSERT_TRUE(fgt.Prepare(800, height, t, 0.0, 50.0));
+    long drawn = 0;
+    for (int row = 0; row < fgt.GetRows(); ++row) {
+        const fgt::DrawnSpan span = fgt::DrawnValues(800, t, fgt.GetSigmaT()[row], fgt.GetRowLength()[row]);
+        for (long long k = span.first; k < span.last; ++k, ++drawn) {
+            int available = 0;
+            ASSERT_NE(fgt.Pixels(row, k, available), nullptr) << row << " " << k;
+        }
+    }
+    EXPECT_GT(drawn, 100000);
+}

@@ -382,11 +382,13 @@ TEST_F(KFGTransformerViewTest, SetPRecomputesOnOKOnly) {
 
 TEST_F(KFGTransformerViewTest, RefusesWhatCannotBeComputed) {
     Open(8000, 2000);
-    // Far too many values for the memory (and for the value count).
+    // Rows with more values than an index reaches: the message says so,
+    // not that memory ran short (the values drawn would fit).
     m_view->m_dP = 1e-6;
     ASSERT_TRUE(m_view->OnCommand(res::ID_FGT_CALCULATE));
     ASSERT_EQ(m_messages.count(), 1u);
-    EXPECT_EQ(m_messages.last().rfind("Недостаточно памяти для FGT: нужно ", 0), 0u) << m_messages.last();
+    EXPECT_EQ(m_messages.last().rfind("Слишком длинные строки FGT: в строке ", 0), 0u) << m_messages.last();
+    EXPECT_NE(m_messages.last().find("Увеличьте параметр Р"), std::string::npos) << m_messages.last();
     EXPECT_FALSE(m_view->m_bReady);
     EXPECT_EQ(m_view->m_pSigmaT, nullptr);
     EXPECT_EQ(m_view->m_nRows, 0);

@@ -8,6 +8,8 @@
 #include "Renderer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +32,7 @@
 
 #include "DocFolderFixture.h"
 #include "FGTComputation.h"
+#include "FGTOnDemand.h"
 #include "FonavidDoc.h"
 #include "KDialogSelectPASfilm.h"
 #include "KFGTransformerView.h"
@@ -386,7 +390,7 @@ TEST_F(RendererTest, MissingSecondChannelIsRefused) {
     EXPECT_NE(m_messages.last().find("канала 2 нет"), std::string::npos) << m_messages.last();
 }
 
-TEST_F(RendererTest, FgtBeyondMemoryIsExplainedOnce) {
+TEST_F(RendererTest, FgtRowsBeyondAnIndexAreExplainedOnce) {
     // A tiny P makes every row of the FGT astronomically long.
     RenderOptions options = Options(WriteVoice(1.0));
     options.fgt = true;
@@ -396,7 +400,56 @@ TEST_F(RendererTest, FgtBeyondMemoryIsExplainedOnce) {
     EXPECT_FALSE(renderer.Render(options, picture));
     EXPECT_TRUE(picture.isNull());
     ASSERT_EQ(m_messages.count(), 1u);
-    EXPECT_EQ(m_messages.last().rfind("Недостаточно памяти для FGT", 0), 0u) << m_messages.last();
+    EXPECT_EQ(m_messages.last().rfind("Слишком длинные строки FGT", 0), 0u) << m_messages.last();
+}
+
+TEST_F(RendererTest, FgtValuesWithoutMemoryAreTheOutOfMemoryMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not live under an address-space limit";
+#endif
+    // At P = 68 and 48000 Hz a job of the lowest rows needs tens of megabytes
+    // for its kernel and the samples it reads, loading the second of signal
+    // about ten. A child process renders under an address-space limit a few
+    // megabytes above what it holds, raised step by step until the file
+    // loads: then the values drawn are what runs short.
+    const std::string path = m_files.file("tone48.wav");
+    std::vector<int16_t> samples(48000);
+    for (size_t n = 0; n < samples.size(); ++n)
+        samples[n] = static_cast<int16_t>(std::lround(8000.0 * std::sin(0.05 * static_cast<double>(n))));
+    ASSERT_TRUE(testwav::writeFile(path, testwav::pcm16(48000, 1, samples)));
+    RenderOptions options = Options(path);
+    options.fgt = true;
+    options.fgtP = 68.0;
+    enum Outcome { kOutOfMemory = 0, kNoLimit = 10, kRendered = 11, kOtherMessage = 12 };
+    int outcome = kOtherMessage;
+    for (int headroomMiB = 8; headroomMiB <= 40 && outcome == kOtherMessage; headroomMiB += 4) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::ifstream statm("/proc/self/statm");
+            double pages = 0.0;
+            statm >> pages;
+            struct rlimit limit {};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(
+                pages * static_cast<double>(sysconf(_SC_PAGESIZE)) + headroomMiB * 1048576.0);
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(kNoLimit);
+            m_messages.clear();
+            bool rendered = false;
+            {
+                Renderer renderer;
+                QImage picture;
+                rendered = renderer.Render(options, picture);
+            }
+            if (rendered) _exit(kRendered);
+            const bool memory = m_messages.count() == 1 && m_messages.last() == FGTOnDemand::kOutOfMemoryText;
+            _exit(memory ? kOutOfMemory : kOtherMessage);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        outcome = WEXITSTATUS(status);
+    }
+    EXPECT_EQ(outcome, kOutOfMemory);
 }
 
 TEST_F(RendererTest, PictureWiderThanAPngHoldsIsRefusedBeforeAnyPixel) {

@@ -21,6 +21,7 @@
 #include "FGTSums.h"
 #include "GreyPixel.h"
 #include "MemoryPrefault.h"
+#include "RealWindow.h"
 
 namespace fgt {
 
@@ -43,6 +44,14 @@ template <typename T>
 std::unique_ptr<T[]> TryAllocate(long n) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(n)]);
 }
+
+// Samples a piece of the values computed on demand reads at most (unless
+// eight points need more): its window then stays in the second-level cache.
+constexpr double kPieceSamples = 65536.0;
+
+// Samples the sums read on either side of an analysis point with a kernel
+// of half-length E, besides the points themselves.
+long SampleMargin(int E) { return RoundUpToFour(E) + E + 2L * kDenseGroupSpan; }
 
 // Work arrays of one thread: the kernel of the current row in its three
 // parts and folded about its centre as the sums read it.
@@ -252,6 +261,16 @@ std::string MemoryRefusalText(double requiredBytes, double availableBytes) {
     return text;
 }
 
+std::string RowTooLongText(double frequency, double length) {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Слишком длинные строки FGT: в строке %.1f Гц было бы %.3g значений, а строка FGT "
+                  "вмещает не больше %d.\n"
+                  "Увеличьте параметр Р или возьмите сигнал короче.",
+                  frequency, length, INT_MAX);
+    return text;
+}
+
 void BuildKernel(double frADC, double frequency, double sigmaT, int first, int end, int guard, double* gauss,
                  double* cosine, double* sine) {
     const double twoPi = TwoPi();
@@ -357,54 +376,69 @@ bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, Row
     return true;
 }
 
-SampleSpan ValuesReach(const SignalRef& signal, double sigmaT, int first, int count) {
-    // The kernel MakeRowKernel makes for the row, folded to a multiple of four.
-    const int E = KernelHalfLength(signal.frADC, sigmaT, signal.guard);
-    const double t = TimeAfter(0.0, sigmaT, first);
-    const double tLast = TimeAfter(t, sigmaT, count - 1);
-    const long margin = RoundUpToFour(E) + E + 2L * kDenseGroupSpan;
-    return {NearestSample(t, signal.frADC, signal.nSamples) - margin,
-            NearestSample(tLast, signal.frADC, signal.nSamples) + margin};
+bool MakeRealCopy(const SignalRef& signal, long lo, long hi, RealCopy& copy) {
+    try {
+        copy.values.resize(static_cast<size_t>(std::max(hi - lo, 0L)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    copy.lo = lo;
+    copy.hi = hi;
+    for (long n = lo; n < hi; ++n)
+        copy.values[static_cast<size_t>(n - lo)] = RealWindow::StoredReal(signal, n);
+    return true;
+}
+
+void SamplesRead(const SignalRef& signal, double sigmaT, long long first, long long count, long& lo,
+                 long& hi) {
+    const long margin = SampleMargin(KernelHalfLength(signal.frADC, sigmaT, signal.guard));
+    const auto at = [&](long long k) {
+        const int index = static_cast<int>(std::clamp<long long>(k, 0, INT_MAX));
+        return NearestSample(TimeAfter(0.0, sigmaT, index), signal.frADC, signal.nSamples);
+    };
+    lo = at(first) - margin;
+    hi = at(first + std::max(count, 1LL) - 1) + margin;
 }
 
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
-                   cpu::Level level) {
+                   cpu::Level level, const RealCopy* copy, const std::function<bool()>& cancelled) {
     if (count <= 0) return true;
     if (kernel.E <= 0) {
         // No taps: both sums are zero.
         std::fill(out, out + count, -std::numeric_limits<double>::infinity());
         return true;
     }
-    const int E = kernel.E;
-    const int folded = static_cast<int>(kernel.foldedCos.size());
-    const FoldedKernel folding{kernel.foldedCos.data(), kernel.foldedSin.data(), folded, E,
-                               kernel.edgeCos,          kernel.edgeSin};
-    // The real parts around these points only, zero outside the stored
-    // range, forward and reversed as the sums read them.
+    const FoldedKernel folding{
+        kernel.foldedCos.data(), kernel.foldedSin.data(), static_cast<int>(kernel.foldedCos.size()), kernel.E,
+        kernel.edgeCos,          kernel.edgeSin};
     const double sigmaT = kernel.sigmaT;
     const RowPoints points{signal.frADC, sigmaT, signal.nSamples};
-    const double t = TimeAfter(0.0, sigmaT, first);
-    const SampleSpan reach = ValuesReach(signal, sigmaT, first, count);
-    const long lo = reach.first;
-    const long hi = reach.end;
-    const auto forward = TryAllocate<double>(hi - lo);
-    const auto reversed = TryAllocate<double>(hi - lo);
-    if (!forward || !reversed) return false;
-    const long S = signal.guard;
-    const long storedLo = std::max(lo, -S);
-    const long storedHi = std::min(hi, signal.nSamples + S);
-    std::fill(forward.get(), forward.get() + std::max(storedLo - lo, 0L), 0.0);
-    for (long n = storedLo; n < storedHi; ++n) forward[n - lo] = signal.first[n].re;
-    std::fill(forward.get() + std::max(storedHi - lo, 0L), forward.get() + (hi - lo), 0.0);
-    for (long i = 0; i < hi - lo; ++i) reversed[i] = forward[hi - lo - 1 - i];
-    // Sample n is forward[n - lo] and reversed[hi - 1 - n].
-    const RealSignal real{forward.get() - lo, reversed.get() + (hi - 1)};
-    if (level >= cpu::Level::Avx512)
-        RowValuesAvx512From(folding, real, points, t, count, out);
-    else if (level >= cpu::Level::Avx2)
-        RowValuesAvx2From(folding, real, points, t, count, out, false);
-    else
-        RowValuesPortableFrom(folding, real, points, t, count, out);
+    const long margin = SampleMargin(kernel.E);
+    // The points go a piece at a time, each piece's real parts copied just
+    // before its sums read them, so that the copies are still in the cache;
+    // the next piece keeps the samples the two share. A piece holds whole
+    // groups of eight points, as many as keep its samples within kPieceSamples.
+    const double step = sigmaT * signal.frADC;
+    const double fit = std::floor((kPieceSamples - 2.0 * margin) / std::max(step, 1.0) / 8.0) * 8.0;
+    const int piece = static_cast<int>(std::clamp(fit, 8.0, 1024.0));
+    RealWindow window;
+    double t = TimeAfter(0.0, sigmaT, first);
+    for (int done = 0; done < count; done += piece) {
+        if (cancelled && cancelled()) return true;
+        const int n = std::min(piece, count - done);
+        const double tLast = TimeAfter(t, sigmaT, n - 1);
+        const long lo = NearestSample(t, signal.frADC, signal.nSamples) - margin;
+        const long hi = NearestSample(tLast, signal.frADC, signal.nSamples) + margin;
+        if (!window.Slide(signal, copy, lo, hi)) return false;
+        const RealSignal real = window.View();
+        if (level >= cpu::Level::Avx512)
+            RowValuesAvx512From(folding, real, points, t, n, out + done);
+        else if (level >= cpu::Level::Avx2)
+            RowValuesAvx2From(folding, real, points, t, n, out + done, false);
+        else
+            RowValuesPortableFrom(folding, real, points, t, n, out + done);
+        t = TimeAfter(tLast, sigmaT, 1);
+    }
     return true;
 }
 

@@ -14,12 +14,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "CpuFeatures.h"
 #include "KComplex.h"
-#include "SampleSpan.h"
 
 namespace fgt {
 
@@ -69,6 +69,9 @@ double RequiredBytes(double total, int nRows, const SignalRef& signal, int threa
 double AvailableBytes();
 // The text shown when an FGT would need more memory than there is.
 std::string MemoryRefusalText(double requiredBytes, double availableBytes);
+// The text shown when a row would have more values than an index reaches:
+// the row of `frequency` Hz would have `length` values.
+std::string RowTooLongText(double frequency, double length);
 
 // Kernel of one row into arrays of 2·guard + 1 doubles, tap m at guard + m, for
 // m = first .. end-1 (the whole kernel is -E .. E-1): gauss[m] =
@@ -139,18 +142,34 @@ struct RowKernel {
 // The kernel of the row of `frequency` and `sigmaT`; false when memory ran short.
 bool MakeRowKernel(const SignalRef& signal, double frequency, double sigmaT, RowKernel& kernel);
 
+// The real parts of samples lo .. hi-1 of a signal in one contiguous array
+// (zero outside its stored range), made once and read by the computations of
+// many rows: the rows of a pane read the same stretch of signal around the
+// cursor, and these doubles are half the bytes of the stored complex samples.
+struct RealCopy {
+    long lo = 0;
+    long hi = 0;
+    std::vector<double> values;  // sample n at n - lo
+};
+// Copies samples lo .. hi-1; false when memory ran short.
+bool MakeRealCopy(const SignalRef& signal, long lo, long hi, RealCopy& copy);
+// Samples the computation of values first .. first+count-1 of a row of time
+// step `sigmaT` reads: lo .. hi-1.
+void SamplesRead(const SignalRef& signal, double sigmaT, long long first, long long count, long& lo,
+                 long& hi);
+
 // Computes values first .. first+count-1 of the row of `kernel` before the
 // smoothing, in dB, bit for bit as ComputeLevels's pass over the whole row
 // gives them; `first` must be a multiple of 8 and first + count either a
 // multiple of 8 or the row's length, `level` the one ComputeLevels runs at.
-// Reads only the signal around these points. False when memory for its work
-// arrays ran short.
+// Reads only the signal around these points: from `copy` where it holds
+// them, else from the signal. `cancelled`, when given, is asked before each
+// piece of points (a few tens of thousands of samples, or eight points
+// where those read more; values are written a piece at a time): once
+// it says yes the computation stops, leaving the later values unwritten, and
+// returns true. False when memory for its work arrays ran short.
 bool ComputeValues(const SignalRef& signal, const RowKernel& kernel, int first, int count, double* out,
-                   cpu::Level level);
-// The samples ComputeValues reads for values first .. first+count-1 of the
-// row of time step `sigmaT` (count > 0): around their analysis points as far
-// as the row's kernel and the groups of sixteen reach, before the stored
-// range clips them.
-SampleSpan ValuesReach(const SignalRef& signal, double sigmaT, int first, int count);
+                   cpu::Level level, const RealCopy* copy = nullptr,
+                   const std::function<bool()>& cancelled = {});
 
 }  // namespace fgt

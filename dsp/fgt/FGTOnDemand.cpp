@@ -14,13 +14,24 @@
 #include "Messages.h"
 
 FGTOnDemand::FGTOnDemand()
-    : m_shared(std::make_shared<Shared>()), m_workers(std::make_unique<FGTWorkers>(kThreads)) {}
+    : m_cancelled(std::make_shared<std::atomic<bool>>(false)),
+      m_shared(std::make_shared<Shared>()),
+      m_workers(std::make_unique<FGTWorkers>(kThreads)) {}
 
 FGTOnDemand::~FGTOnDemand() { Stop(); }
 
 void FGTOnDemand::Stop() {
+    CancelRunningJobs();
     // Destroying the threads joins them after their running jobs.
     m_workers = std::make_unique<FGTWorkers>(kThreads);
+    // What they left undone is planned again by the next request.
+    DropUnfinishedWork();
+    m_bPlanned = false;
+}
+
+void FGTOnDemand::CancelRunningJobs() {
+    m_cancelled->store(true, std::memory_order_relaxed);
+    m_cancelled = std::make_shared<std::atomic<bool>>(false);
 }
 
 void FGTOnDemand::SetOnValues(std::function<void()> onValues) {
@@ -29,8 +40,10 @@ void FGTOnDemand::SetOnValues(std::function<void()> onValues) {
 }
 
 void FGTOnDemand::Reset() {
-    // Running jobs finish into blocks nobody holds any more.
+    // Running jobs stop, or finish into blocks nobody holds any more.
     m_workers->Cancel();
+    CancelRunningJobs();
+    m_real.reset();
     m_shared->failed = false;
     m_bPlanned = false;
     m_wants.clear();
@@ -73,15 +86,16 @@ bool FGTOnDemand::Bind(const fgt::SignalRef& signal, double P, bool* tooLong) {
     }
     double total = 0.0;
     fgt::FillGrid(P, signal, rows, m_frequency.data(), m_sigmaT.data(), m_rowLength.data(), total);
-    // Every row must be indexable; the total is only counted.
-    for (int j = 0; j < rows; ++j) {
+    // Every row must be indexable (the values are computed for what is
+    // drawn, so the total only counts them). The top row is the longest.
+    for (int j = rows - 1; j >= 0; --j) {
         const double length =
             fgt::RowLengthExact(signal.nSamples, signal.frADC, m_sigmaT[static_cast<size_t>(j)]);
         if (!(length >= 0.0) || length > INT_MAX) {
+            const double frequency = m_frequency[static_cast<size_t>(j)];
             Reset();
             if (tooLong != nullptr) *tooLong = true;
-            platform::ShowMessage(fgt::MemoryRefusalText(fgt::RequiredBytes(total, rows, signal, kThreads),
-                                                         fgt::AvailableBytes()));
+            platform::ShowMessage(fgt::RowTooLongText(frequency, length));
             return false;
         }
     }
@@ -100,6 +114,7 @@ const FGTOnDemand::Block* FGTOnDemand::Find(int row, long long block) const {
 
 void FGTOnDemand::Fail() {
     m_workers->Cancel();
+    CancelRunningJobs();
     for (Row& row : m_rows) row.clear();
     m_wants.clear();
     m_bPlanned = false;
@@ -108,6 +123,7 @@ void FGTOnDemand::Fail() {
 
 void FGTOnDemand::DropUnfinishedWork() {
     m_workers->Cancel();
+    CancelRunningJobs();
     // Blocks whose values have not come are made again if still wanted;
     // a job still running on one writes into its own copy.
     for (Row& row : m_rows)
@@ -156,14 +172,24 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     };
     std::vector<Job> jobs;
     m_wants.clear();
+    // The samples the jobs read, and the sample at the cursor.
+    long readLo = LONG_MAX;
+    long readHi = LONG_MIN;
     try {
         for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
             const size_t j = static_cast<size_t>(row);
+            const int length = m_rowLength[j];
+            const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
             Want want{};
-            long long computeEnd = 0;
-            if (!Wanted(row, width, cursorTime, want, computeEnd)) continue;
-            const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], m_rowLength[j]);
+            if (!DrawnBlocks(row, width, cursorTime, want)) continue;
+            const long long computeEnd = want.end;
             m_wants.push_back(want);
+            long lo = 0;
+            long hi = 0;
+            fgt::SamplesRead(m_signal, m_sigmaT[j], want.first * kBlock,
+                             std::min<long long>(computeEnd * kBlock, length) - want.first * kBlock, lo, hi);
+            readLo = std::min(readLo, lo);
+            readHi = std::max(readHi, hi);
             Row& cache = m_rows[j];
             // Keep what is near, then add what is missing.
             const long long limit = std::max<long long>(computeEnd - want.first,
@@ -190,7 +216,10 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     }
     std::stable_sort(jobs.begin(), jobs.end(),
                      [](const Job& a, const Job& b) { return a.distance < b.distance; });
+    if (jobs.empty()) return true;
     try {
+        const long centre = fgt::NearestSample(cursorTime, m_signal.frADC, m_signal.nSamples);
+        const std::shared_ptr<RealSlot> real = RealPartsFor(readLo, readHi, centre);
         std::vector<std::function<void()>> work;
         work.reserve(jobs.size());
         for (Job& job : jobs) {
@@ -199,22 +228,42 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
             if (!slot) slot = std::make_shared<KernelSlot>();
             work.emplace_back([signal = m_signal, level = m_level, frequency = m_frequency[j],
                                sigmaT = m_sigmaT[j], length = m_rowLength[j], first = job.first,
-                               blocks = std::move(job.blocks), shared = m_shared, slot] {
+                               blocks = std::move(job.blocks), shared = m_shared, slot, real,
+                               cancelled = m_cancelled] {
+                // A job no longer wanted makes neither the row's kernel nor
+                // the copy: both take a while for the lowest rows.
+                if (cancelled->load(std::memory_order_relaxed)) return;
                 std::call_once(slot->once, [&] {
                     slot->made = fgt::MakeRowKernel(signal, frequency, sigmaT, slot->kernel);
                 });
                 const long long from = first * kBlock;
                 const long long end =
                     std::min<long long>((first + static_cast<long long>(blocks.size())) * kBlock, length);
-                double values[kBlocksPerJob * kBlock];
+                // And the eight values after them, which the means of their
+                // last values read.
+                const long long after = ComputedEnd(end, length);
+                if (cancelled->load(std::memory_order_relaxed)) return;
+                // A copy that could not be made leaves the jobs to read the signal.
+                std::call_once(real->once, [&] {
+                    real->made = fgt::MakeRealCopy(signal, real->lo, real->hi, real->copy);
+                    if (!real->made) real->copy = fgt::RealCopy{};
+                });
+                double values[kBlocksPerJob * kBlock + 8];
+                const auto stop = [&cancelled] { return cancelled->load(std::memory_order_relaxed); };
                 if (!slot->made || !fgt::ComputeValues(signal, slot->kernel, static_cast<int>(from),
-                                                       static_cast<int>(end - from), values, level)) {
+                                                       static_cast<int>(after - from), values, level,
+                                                       real->made ? &real->copy : nullptr, stop)) {
                     shared->failed = true;
+                } else if (cancelled->load(std::memory_order_relaxed)) {
+                    return;  // the values are incomplete and no longer wanted
                 } else {
+                    const bool grouped = level >= cpu::Level::Avx2;
                     for (size_t i = 0; i < blocks.size(); ++i) {
                         const long long at = static_cast<long long>(i) * kBlock;
-                        std::copy(values + at, values + std::min<long long>(at + kBlock, end - from),
-                                  blocks[i]->values);
+                        const int count = static_cast<int>(std::min<long long>(kBlock, end - from - at));
+                        for (int k = 0; k < count; ++k)
+                            blocks[i]->levels[k] = fgt::SmoothedValue(
+                                values + at + k, static_cast<int>(from + at + k), length, grouped);
                         blocks[i]->computed.store(true, std::memory_order_release);
                     }
                 }
@@ -231,16 +280,23 @@ bool FGTOnDemand::Plan(int width, int height, double cursorTime) {
     return true;
 }
 
-bool FGTOnDemand::Wanted(int row, int width, double cursorTime, Want& want, long long& computeEnd) const {
+std::shared_ptr<FGTOnDemand::RealSlot> FGTOnDemand::RealPartsFor(long lo, long hi, long centre) {
+    // At most kSharedSamples around the cursor, and nothing beyond the
+    // stored samples; jobs reading beyond them read the signal.
+    lo = std::max({lo, centre - kSharedSamples / 2, -static_cast<long>(m_signal.guard)});
+    hi = std::max(lo, std::min({hi, centre + kSharedSamples / 2, m_signal.nSamples + m_signal.guard}));
+    if (m_real && m_real->lo <= lo && hi <= m_real->hi) return m_real;
+    // Room for the cursor to move before another copy is needed.
+    const long room = std::min((hi - lo) / 8, (kSharedSamples - (hi - lo)) / 2);
+    m_real = std::make_shared<RealSlot>(lo - std::max(room, 0L), hi + std::max(room, 0L));
+    return m_real;
+}
+
+bool FGTOnDemand::DrawnBlocks(int row, int width, double cursorTime, Want& want) const {
     const size_t j = static_cast<size_t>(row);
-    const int length = m_rowLength[j];
-    const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], length);
+    const fgt::DrawnSpan span = fgt::DrawnValues(width, cursorTime, m_sigmaT[j], m_rowLength[j]);
     if (span.first >= span.last) return false;
-    // The drawn blocks, and the one after them whose first values the means
-    // of the last drawn ones read.
-    const long long blocks = (length + kBlock - 1) / kBlock;
     want = Want{row, span.first / kBlock, (span.last - 1) / kBlock + 1};
-    computeEnd = std::min(blocks, want.end + 1);
     return true;
 }
 
@@ -249,13 +305,14 @@ SampleSpan FGTOnDemand::ReadSpan(int width, int height, double cursorTime) const
     if (!IsBound() || width <= 0 || height <= 0) return reach;
     for (int row = m_nRows - 1; row >= fgt::LowestDrawnRow(m_nRows, height); --row) {
         Want want{};
-        long long computeEnd = 0;
-        if (!Wanted(row, width, cursorTime, want, computeEnd)) continue;
-        const size_t j = static_cast<size_t>(row);
+        if (!DrawnBlocks(row, width, cursorTime, want)) continue;
+        const int length = m_rowLength[static_cast<size_t>(row)];
         const long long first = want.first * kBlock;
-        const long long end = std::min<long long>(computeEnd * kBlock, m_rowLength[j]);
-        reach = reach.Hull(
-            fgt::ValuesReach(m_signal, m_sigmaT[j], static_cast<int>(first), static_cast<int>(end - first)));
+        const long long end = ComputedEnd(std::min<long long>(want.end * kBlock, length), length);
+        long lo = 0;
+        long hi = 0;
+        fgt::SamplesRead(m_signal, m_sigmaT[static_cast<size_t>(row)], first, end - first, lo, hi);
+        reach = reach.Hull({lo, hi});
     }
     return reach;
 }
@@ -267,21 +324,7 @@ void FGTOnDemand::Finish(int row, long long block) {
         return;
     Block& b = *it->second;
     const int length = m_rowLength[static_cast<size_t>(row)];
-    const long long first = block * kBlock;
-    const int count = static_cast<int>(std::min<long long>(kBlock, length - first));
-    // The block's values and the first of the next one, which the means of
-    // its last values read.
-    double values[kBlock + 8];
-    std::copy(b.values, b.values + count, values);
-    if (count == kBlock && first + kBlock < length) {
-        const Block* after = Find(row, block + 1);
-        if (after == nullptr || !after->computed.load(std::memory_order_acquire)) return;
-        const int more = static_cast<int>(std::min<long long>(8, length - first - kBlock));
-        std::copy(after->values, after->values + more, values + kBlock);
-    }
-    const bool grouped = m_level >= cpu::Level::Avx2;
-    for (int i = 0; i < count; ++i)
-        b.levels[i] = fgt::SmoothedValue(values + i, static_cast<int>(first + i), length, grouped);
+    const int count = static_cast<int>(std::min<long long>(kBlock, length - block * kBlock));
     fgt::BuildImage(b.levels, b.pixels, count, m_dLower, m_dUpper, 1);
     b.finished = true;
 }
