@@ -21,9 +21,10 @@ constexpr double kTieMargin = 1e-3;
 constexpr char kDigitPairs[] =
     "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
     "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
-// The longest certain text ("-", 13 digits, ".", 9 decimals) fits; it is
-// built from the end and copied whole.
-constexpr int kCertainChars = 32;
+// 10^n, to count the digits of a whole number below 2^40.
+constexpr uint64_t kWholePowers[] = {1,           10,           100,           1000,          10000,
+                                     100000,      1000000,      10000000,      100000000,     1000000000,
+                                     10000000000, 100000000000, 1000000000000, 10000000000000};
 
 void PutPair(char*& at, uint64_t pair) {
     at -= 2;
@@ -43,8 +44,12 @@ char* WriteCertain(char* out, double value, int decimals) {
     const double fraction = scaled - static_cast<double>(whole);
     if (std::fabs(fraction - 0.5) <= kTieMargin) return nullptr;
     uint64_t rest = whole + (fraction > 0.5 ? 1 : 0);
-    char digits[2 * kCertainChars];
-    char* const end = digits + kCertainChars;
+    // The length first, so that the digits go straight to their places from
+    // the last: at least one digit before the point.
+    int digits = 1;
+    while (digits < decimals + 1 || (digits < 13 && rest >= kWholePowers[digits])) ++digits;
+    const bool negative = std::signbit(value);
+    char* const end = out + negative + digits + (decimals > 0);
     char* at = end;
     int written = 0;
     for (; written + 2 <= decimals; written += 2, rest /= 100) PutPair(at, rest % 100);
@@ -59,11 +64,8 @@ char* WriteCertain(char* out, double value, int decimals) {
     else
         *--at = static_cast<char>('0' + rest);
     // printf keeps the sign of a negative value that rounds to zero, and of -0.
-    if (std::signbit(value)) *--at = '-';
-    // A copy of fixed length is a pair of moves; `digits` reaches far enough
-    // past `end`, and `out` has kMaxFixedChars of room.
-    std::memcpy(out, at, kCertainChars);
-    return out + (end - at);
+    if (negative) *--at = '-';
+    return end;
 }
 
 }  // namespace
