@@ -9,6 +9,10 @@
 // from the whole file loaded as the viewer loads it.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QImage>
 #include <cmath>
@@ -65,25 +69,51 @@ void EnsureGuiApplication() {
     (void)application;
 }
 
+// The 60 s input in a fresh folder that is also the program's temporary
+// folder, the profile saying so while the object lives.
+class Input60s {
+public:
+    Input60s() {
+        const std::string profile = m_folder.file("profile.ini");
+        const std::string text = "[Document]\nPathToTemporalFiles=" + m_folder.path() + "\n";
+        m_previous = platform::SetProfileFile(profile);
+        m_ok = testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) &&
+               testwav::writeFile(m_folder.file("speech.wav"), testwav::pcm16(kRate, 1, Material()));
+    }
+    ~Input60s() { platform::SetProfileFile(m_previous); }
+    Input60s(const Input60s&) = delete;
+    Input60s& operator=(const Input60s&) = delete;
+
+    // False after telling the benchmark, when the input could not be written.
+    bool Ready(benchmark::State& state) const {
+        if (!m_ok) state.SkipWithError("cannot write the input");
+        return m_ok;
+    }
+    std::string file(const std::string& name) const { return m_folder.file(name); }
+    // The options of a render of the input into "speech.png", with the
+    // levels into the data file `data` unless empty.
+    RenderOptions Options(const std::string& data) const {
+        RenderOptions options;
+        options.input = m_folder.file("speech.wav");
+        options.output = m_folder.file("speech.png");
+        options.dataFile = data.empty() ? data : m_folder.file(data);
+        return options;
+    }
+
+private:
+    testwav::TempDir m_folder;
+    std::string m_previous;
+    bool m_ok = false;
+};
+
 // What a case adds to the plain render: 0 nothing, 1 a CSV file, 2 a NumPy
 // file and its companions, 3 the axes.
 void BM_Render60s(benchmark::State& state) {
     const int extra = static_cast<int>(state.range(0));
     if (extra == 3) EnsureGuiApplication();
-    testwav::TempDir folder;
-    const std::string profile = folder.file("profile.ini");
-    const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
-    const std::string previous = platform::SetProfileFile(profile);
-    if (!testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) ||
-        !testwav::writeFile(folder.file("speech.wav"), testwav::pcm16(kRate, 1, Material()))) {
-        platform::SetProfileFile(previous);
-        state.SkipWithError("cannot write the input");
-        return;
-    }
-    RenderOptions options;
-    options.input = folder.file("speech.wav");
-    options.output = folder.file("speech.png");
-    options.dataFile = extra == 1 ? folder.file("levels.csv") : extra == 2 ? folder.file("levels.npy") : "";
+    const Input60s input;
+    if (!input.Ready(state)) return;
+    RenderOptions options = input.Options(extra == 1 ? "levels.csv" : extra == 2 ? "levels.npy" : "");
     options.axes = extra == 3;
     QImage picture;
     for (auto _ : state) {
@@ -106,12 +136,14 @@ void BM_Render60s(benchmark::State& state) {
                                 DataFile::VectorNpy(levels.frequencies));
         }
         writes.emplace_back(options.output, OutputFile::PngWriter(picture, options.compression));
+        // As fonavid-render writes them: all at once, put in place together.
         std::vector<std::unique_ptr<OutputFile>> files;
-        bool written = true;
+        std::vector<std::pair<OutputFile*, OutputFile::Writer>> prepared;
         for (const auto& [path, write] : writes) {
             files.push_back(std::make_unique<OutputFile>(path, "file"));
-            written = written && files.back()->Prepare(write);
+            prepared.emplace_back(files.back().get(), write);
         }
+        bool written = OutputFile::PrepareAll(prepared);
         for (const auto& file : files) written = written && file->Commit();
         if (!written) {
             state.SkipWithError("writing failed");
@@ -121,8 +153,61 @@ void BM_Render60s(benchmark::State& state) {
     state.counters["columns"] = picture.width();
     std::remove(options.output.c_str());
     for (const char* name : {"levels.csv", "levels.npy", "levels.times.npy", "levels.frequencies.npy"})
-        std::remove(folder.file(name).c_str());
-    platform::SetProfileFile(previous);
+        std::remove(input.file(name).c_str());
+}
+
+// Where the time of a data file of BM_Render60s goes, on the same levels
+// (rendered once): format 0 the CSV, 1 the NumPy matrix; sink 0 /dev/null
+// (the making of the bytes alone), 1 a new file without sync (plus the
+// copy into the page cache), 2 OutputFile's temporary file, synced and
+// renamed into a free name (plus the way to the disk). The picture is not
+// written.
+void BM_DataFile60s(benchmark::State& state) {
+    const bool csv = state.range(0) == 0;
+    const int sink = static_cast<int>(state.range(1));
+    const Input60s input;
+    if (!input.Ready(state)) return;
+    const RenderOptions options = input.Options(csv ? "levels.csv" : "levels.npy");
+    DataFile::SonogramLevels levels;
+    {
+        Renderer renderer;
+        QImage picture;
+        if (!renderer.Render(options, picture)) {
+            state.SkipWithError("rendering failed");
+            return;
+        }
+        levels = std::move(renderer.Levels());
+    }
+    const DataFile::Writer write = csv ? DataFile::SonogramCsv(levels) : DataFile::SonogramNpy(levels);
+    double megabytes = 0.0;
+    for (auto _ : state) {
+        bool written = false;
+        std::string reason;
+        if (sink == 2) {
+            OutputFile file(options.dataFile, "file");
+            written = file.Prepare(write) && file.Commit();
+        } else {
+            const int fd =
+                sink == 0 ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                          : open(options.dataFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            written = fd >= 0 && write(fd, reason);
+            if (fd >= 0) close(fd);
+        }
+        if (!written) {
+            state.SkipWithError("writing failed");
+            break;
+        }
+        // Each round writes a new file: the old one goes untimed (its pages
+        // may still be on their way to the disk, and freeing its blocks is
+        // the cost of replacing a file, not of writing one).
+        state.PauseTiming();
+        struct stat info {};
+        if (sink != 0 && stat(options.dataFile.c_str(), &info) == 0)
+            megabytes = static_cast<double>(info.st_size) / 1e6;
+        std::remove(options.dataFile.c_str());
+        state.ResumeTiming();
+    }
+    state.counters["MB"] = megabytes;
 }
 
 // The columns of a picture of `minutes` minutes of 8000 Hz audio fitted into
@@ -274,6 +359,13 @@ BENCHMARK(BM_Render60s)
     ->Arg(1)
     ->Arg(2)
     ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_DataFile60s)
+    ->ArgNames({"format", "sink"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime()

@@ -12,8 +12,16 @@ namespace number {
 // even). Empty only when the text would not fit 400 characters.
 FONACORE_API std::string Fixed(double value, int decimals);
 
-// Fixed(value, decimals) appended to `text`, without a string of its own:
-// the form for files of millions of numbers.
+// Fixed(value, decimals) appended to `text`, without a string of its own.
 FONACORE_API void AppendFixed(std::string& text, double value, int decimals);
+
+// Room that WriteFixed needs after `at`.
+constexpr int kMaxFixedChars = 400;
+
+// Fixed(value, decimals) written at `at`, which has room for kMaxFixedChars
+// characters (some past the text may be overwritten); returns the end of
+// the text. The form for files of millions of numbers, written into one
+// buffer.
+FONACORE_API char* WriteFixed(char* at, double value, int decimals);
 
 }  // namespace number

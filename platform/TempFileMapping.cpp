@@ -167,6 +167,10 @@ TempFileMapping::MapResult TempFileMapping::Map(size_t bytes) {
         CloseAndRemove();
         return MapResult::MapFailed;
     }
+    // Stores are written whole and read in long runs: pages of 2 MB, where
+    // the kernel and the file system offer them, take one fault where 512
+    // small pages take 512. Only advice: without them nothing changes.
+    madvise(data, bytes, MADV_HUGEPAGE);
     m_data = data;
     m_size = bytes;
     return MapResult::Ok;

@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "NumberFormat.h"
 
@@ -14,8 +18,8 @@ namespace {
 
 // Text gathered before it is written.
 constexpr size_t kFlushBytes = size_t{1} << 20;
-// Columns formatted by one thread between two writes.
-constexpr size_t kColumnsPerBlock = 512;
+// Bytes a level takes in the CSV as a rule ("-43.125,"), to size blocks.
+constexpr size_t kLineBytesPerRow = 8;
 
 // Writes everything, resuming after interruptions and partial writes.
 bool WriteAll(int fd, const char* data, size_t size, std::string& reason) {
@@ -36,16 +40,83 @@ bool WriteAll(int fd, const std::string& text, std::string& reason) {
     return WriteAll(fd, text.data(), text.size(), reason);
 }
 
-void AppendColumns(std::string& text, const DataFile::SonogramLevels& data, size_t begin, size_t end) {
+// Text of the columns [begin, end) in `text`, from its start, the numbers
+// written straight into it; returns its length. Grows `text` as needed,
+// keeping room for the longest number at its end.
+size_t FormatColumns(std::vector<char>& text, const DataFile::SonogramLevels& data, size_t begin,
+                     size_t end) {
     const size_t rows = data.frequencies.size();
+    size_t used = 0;
+    char* at = text.data();
+    const auto makeRoom = [&](size_t characters) {
+        used = static_cast<size_t>(at - text.data());
+        if (text.size() - used < characters) text.resize(2 * (used + characters));
+        at = text.data() + used;
+    };
     for (size_t c = begin; c < end; ++c) {
-        number::AppendFixed(text, data.times[c], DataFile::kTimeDecimals);
+        // The worst line (every number at its longest) is rare: room is
+        // checked for it number by number only when a whole line may not fit.
+        const bool checkEach =
+            text.size() - static_cast<size_t>(at - text.data()) < (rows + 2) * (number::kMaxFixedChars + 2);
+        makeRoom(number::kMaxFixedChars + 2);
+        at = number::WriteFixed(at, data.times[c], DataFile::kTimeDecimals);
         const double* levels = data.levels.data() + c * rows;
         for (size_t k = 0; k < rows; ++k) {
-            text.push_back(',');
-            number::AppendFixed(text, levels[k], DataFile::kLevelDecimals);
+            if (checkEach) makeRoom(number::kMaxFixedChars + 2);
+            *at++ = ',';
+            at = number::WriteFixed(at, levels[k], DataFile::kLevelDecimals);
         }
-        text.push_back('\n');
+        if (checkEach) makeRoom(1);
+        *at++ = '\n';
+    }
+    return static_cast<size_t>(at - text.data());
+}
+
+// Whose turn it is to write: blocks go out in their order, whichever thread
+// formatted them.
+struct WriteTurns {
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0;
+    bool failed = false;
+    std::string reason;
+};
+
+// Formats the blocks first, first + stride, ... of `columnsPerBlock`
+// columns each and writes each when its turn comes, so that one thread's
+// write overlaps the other's formatting. Stops at the first failure, its
+// own or the other's.
+void FormatAndWrite(int fd, const DataFile::SonogramLevels& data, size_t columnsPerBlock, size_t first,
+                    size_t stride, WriteTurns& turns) {
+    const size_t columns = data.times.size();
+    std::vector<char> text;
+    for (size_t block = first; block * columnsPerBlock < columns; block += stride) {
+        size_t length = 0;
+        std::string reason;
+        try {
+            const size_t begin = block * columnsPerBlock;
+            length = FormatColumns(text, data, begin, std::min(columns, begin + columnsPerBlock));
+        } catch (const std::bad_alloc&) {
+            reason = std::strerror(ENOMEM);
+        }
+        {
+            std::unique_lock<std::mutex> lock(turns.mutex);
+            turns.changed.wait(lock, [&] { return turns.next == block || turns.failed; });
+            if (turns.failed) return;
+        }
+        // Only the holder of the turn writes; the lock is not held meanwhile.
+        const bool written = reason.empty() && WriteAll(fd, text.data(), length, reason);
+        {
+            const std::lock_guard<std::mutex> lock(turns.mutex);
+            if (written) {
+                turns.next = block + 1;
+            } else {
+                turns.failed = true;
+                turns.reason = reason;
+            }
+        }
+        turns.changed.notify_all();
+        if (!written) return;
     }
 }
 
@@ -74,27 +145,21 @@ DataFile::Writer DataFile::SonogramCsv(const SonogramLevels& data) {
         }
         header.push_back('\n');
         if (!WriteAll(fd, header, reason)) return false;
-        // Two threads format neighbouring blocks of columns while the lines
-        // go out in their order.
-        const size_t columns = data.times.size();
-        std::string first;
-        std::string second;
-        for (size_t begin = 0; begin < columns; begin += 2 * kColumnsPerBlock) {
-            const size_t middle = std::min(columns, begin + kColumnsPerBlock);
-            const size_t end = std::min(columns, middle + kColumnsPerBlock);
-            first.clear();
-            second.clear();
-            std::thread helper;
-            try {
-                helper = std::thread([&] { AppendColumns(second, data, middle, end); });
-            } catch (const std::system_error&) {
-                AppendColumns(second, data, middle, end);  // no thread: the same text, one after the other
-            }
-            AppendColumns(first, data, begin, middle);
-            if (helper.joinable()) helper.join();
-            if (!WriteAll(fd, first, reason) || !WriteAll(fd, second, reason)) return false;
+        // Two threads take turns: each formats every other block and writes
+        // it after the block before.
+        const size_t lineBytes = kLineBytesPerRow * (data.frequencies.size() + 1);
+        const size_t columnsPerBlock = std::max<size_t>(1, kFlushBytes / lineBytes);
+        WriteTurns turns;
+        std::thread helper;
+        try {
+            helper = std::thread([&] { FormatAndWrite(fd, data, columnsPerBlock, 1, 2, turns); });
+        } catch (const std::system_error&) {
+            // No thread: one does it all, the same text.
         }
-        return true;
+        FormatAndWrite(fd, data, columnsPerBlock, 0, helper.joinable() ? 2 : 1, turns);
+        if (helper.joinable()) helper.join();
+        if (turns.failed) reason = turns.reason;
+        return !turns.failed;
     };
 }
 

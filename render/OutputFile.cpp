@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <random>
+#include <system_error>
+#include <thread>
 
 #include "CreatedFileTable.h"
 #include "Messages.h"
@@ -201,6 +204,48 @@ void OutputFile::Discard() {
 }
 
 bool OutputFile::Prepare(const Writer& write) {
+    std::string reason;
+    return Create() && (Fill(write, reason) || Fail(reason));
+}
+
+bool OutputFile::PrepareAll(const std::vector<std::pair<OutputFile*, Writer>>& files) {
+    const auto discardAll = [&files] {
+        for (const auto& file : files) file.first->Discard();
+    };
+    for (const auto& file : files) {
+        if (!file.first->Create()) {
+            discardAll();
+            return false;
+        }
+    }
+    std::vector<std::string> reasons(files.size());
+    std::vector<char> filled(files.size(), 0);
+    std::vector<std::thread> helpers;
+    const auto fill = [&](size_t i) {
+        try {
+            filled[i] = files[i].first->Fill(files[i].second, reasons[i]);
+        } catch (const std::bad_alloc&) {
+            reasons[i] = std::strerror(ENOMEM);
+        }
+    };
+    for (size_t i = 0; i + 1 < files.size(); ++i) {
+        try {
+            helpers.emplace_back(fill, i);
+        } catch (const std::system_error&) {
+            fill(i);  // no thread: the same file, in turn
+        }
+    }
+    if (!files.empty()) fill(files.size() - 1);
+    for (std::thread& helper : helpers) helper.join();
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (filled[i]) continue;
+        discardAll();
+        return files[i].first->Fail(reasons[i]);
+    }
+    return true;
+}
+
+bool OutputFile::Create() {
     Discard();
     m_strFinal = FollowLinks(m_strPath);
     if (!RefuseIrregular(m_strFinal)) return false;
@@ -215,18 +260,22 @@ bool OutputFile::Prepare(const Writer& write) {
     // A replaced file keeps its permissions.
     struct stat existing {};
     if (stat(m_strFinal.c_str(), &existing) == 0) fchmod(fd, existing.st_mode & 07777);
+    return true;
+}
 
-    std::string reason;
-    bool written = write(fd, reason);
-    if (written && fdatasync(fd) != 0) {
+bool OutputFile::Fill(const Writer& write, std::string& reason) {
+    if (!write(m_nFd, reason)) return false;
+    if (fdatasync(m_nFd) != 0) {
         reason = std::strerror(errno);
-        written = false;
+        return false;
     }
-    if (!written) {
-        Discard();
-        platform::ShowMessage("Не удалось записать " + m_strKind + " " + m_strPath + ": " + reason);
-    }
-    return written;
+    return true;
+}
+
+bool OutputFile::Fail(const std::string& reason) {
+    Discard();
+    platform::ShowMessage("Не удалось записать " + m_strKind + " " + m_strPath + ": " + reason);
+    return false;
 }
 
 bool OutputFile::Commit() {

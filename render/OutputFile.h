@@ -8,6 +8,7 @@
 #include <QImage>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class OutputFile {
@@ -53,7 +54,20 @@ public:
     bool Prepare(const Writer& write);
     bool Commit();
 
+    // Prepare for several files at once, each written on a thread of its
+    // own (the last on the calling one), so that the picture's compression
+    // and the data files' formatting and syncing share the cores. False
+    // after the message of the first file (in the given order) that failed,
+    // with none of them left.
+    static bool PrepareAll(const std::vector<std::pair<OutputFile*, Writer>>& files);
+
 private:
+    // The steps of Prepare: the new file is made (false after a message),
+    // filled and synced (false with the reason, no message: other threads may
+    // be filling other files), and a failure is told.
+    bool Create();
+    bool Fill(const Writer& write, std::string& reason);
+    bool Fail(const std::string& reason);
     void Discard();
 
     std::string m_strPath;

@@ -94,22 +94,25 @@ int main(int argc, char** argv) {
         levels = std::move(renderer.Levels());
         fgtLevels = std::move(renderer.FgtLevels());
     }
-    // The data files are made beside their targets first and put in place
-    // only with the picture, so that a failure leaves none of them.
+    // The data files are made beside their targets while the picture is
+    // (or before it goes to standard output), and put in place only with the
+    // picture, so that a failure leaves none of them.
     std::vector<std::unique_ptr<OutputFile>> files;
+    std::vector<std::pair<OutputFile*, OutputFile::Writer>> writes;
     for (const Output& output : outputs) {
         if (!options.quiet) progress.Note("Записывается " + output.path);
         files.push_back(std::make_unique<OutputFile>(output.path, output.kind));
-        if (!files.back()->Prepare(output.write)) return 1;
+        writes.emplace_back(files.back().get(), output.write);
     }
-    if (!options.quiet)
-        progress.Note(OutputFile::IsStandardOutput(options.output) ? "PNG выводится в стандартный вывод"
-                                                                   : "Записывается " + options.output);
     if (OutputFile::IsStandardOutput(options.output)) {
+        if (!OutputFile::PrepareAll(writes)) return 1;
+        if (!options.quiet) progress.Note("PNG выводится в стандартный вывод");
         if (!OutputFile::WritePng(picture, options.output, options.compression)) return 1;
     } else {
+        if (!options.quiet) progress.Note("Записывается " + options.output);
         files.push_back(std::make_unique<OutputFile>(options.output, "PNG-файл"));
-        if (!files.back()->Prepare(OutputFile::PngWriter(picture, options.compression))) return 1;
+        writes.emplace_back(files.back().get(), OutputFile::PngWriter(picture, options.compression));
+        if (!OutputFile::PrepareAll(writes)) return 1;
     }
     for (const std::unique_ptr<OutputFile>& file : files)
         if (!file->Commit()) return 1;
