@@ -148,7 +148,7 @@ TempFileMapping::MapResult TempFileMapping::ReserveAndMap(size_t bytes) {
         CloseAndRemove();
         return MapResult::ReserveFailed;
     }
-    return Map(bytes);
+    return Map(bytes, true);
 }
 
 TempFileMapping::MapResult TempFileMapping::MapSparse(size_t bytes) {
@@ -158,10 +158,12 @@ TempFileMapping::MapResult TempFileMapping::MapSparse(size_t bytes) {
         CloseAndRemove();
         return MapResult::ReserveFailed;
     }
-    return Map(bytes);
+    // Small pages only: a large one written would take blocks beyond the
+    // reserved stretch.
+    return Map(bytes, false);
 }
 
-TempFileMapping::MapResult TempFileMapping::Map(size_t bytes) {
+TempFileMapping::MapResult TempFileMapping::Map(size_t bytes, bool largePages) {
     void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
     if (data == MAP_FAILED) {
         CloseAndRemove();
@@ -170,7 +172,7 @@ TempFileMapping::MapResult TempFileMapping::Map(size_t bytes) {
     // Stores are written whole and read in long runs: pages of 2 MB, where
     // the kernel and the file system offer them, take one fault where 512
     // small pages take 512. Only advice: without them nothing changes.
-    madvise(data, bytes, MADV_HUGEPAGE);
+    if (largePages) madvise(data, bytes, MADV_HUGEPAGE);
     m_data = data;
     m_size = bytes;
     return MapResult::Ok;

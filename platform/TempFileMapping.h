@@ -73,7 +73,7 @@ public:
     static int RemoveStaleFiles(const std::string& folder);
 
 private:
-    MapResult Map(size_t bytes);
+    MapResult Map(size_t bytes, bool largePages);
     void CloseAndRemove();
 
     int m_fd = -1;
