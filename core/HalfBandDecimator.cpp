@@ -47,16 +47,13 @@ long HalfBandDecimator::GroupOutputs() { return 2 * BlockOutputs(); }
 SampleSpan HalfBandDecimator::GroupsCovering(const SampleSpan& outputs, long n) {
     const SampleSpan wanted = outputs.Within({0, Outputs(n)});
     if (wanted.Empty()) return {};
-    const long group = GroupOutputs();
-    return SampleSpan{wanted.first / group * group, (wanted.end + group - 1) / group * group}.Within(
-        {0, Outputs(n)});
+    return wanted.WholeUnits(GroupOutputs()).Within({0, Outputs(n)});
 }
 
 SampleSpan HalfBandDecimator::SourceRead(const SampleSpan& outputs, long n) {
     const SampleSpan groups = GroupsCovering(outputs, n);
     if (groups.Empty()) return {};
-    const long group = GroupOutputs();
-    const long lastGroup = groups.first + (groups.end - 1 - groups.first) / group * group;
+    const long lastGroup = groups.LastUnitStart(GroupOutputs());
     // The transform of a group holds a[m0 + q0 + i] for i below its size, in
     // its first and its second block.
     const long size = FftCorrelator::SizeFor(kOddTaps);

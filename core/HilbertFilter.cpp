@@ -67,8 +67,7 @@ long HilbertFilter::BlockSamples() const {
 SampleSpan HilbertFilter::BlocksCovering(const SampleSpan& samples, long n) const {
     const SampleSpan wanted = samples.Within({0, n});
     if (wanted.Empty()) return {};
-    const long unit = BlockSamples();
-    return SampleSpan{wanted.first / unit * unit, (wanted.end + unit - 1) / unit * unit}.Within({0, n});
+    return wanted.WholeUnits(BlockSamples()).Within({0, n});
 }
 
 SampleSpan HilbertFilter::Reads(const SampleSpan& samples, long n) const {
@@ -79,9 +78,8 @@ SampleSpan HilbertFilter::Reads(const SampleSpan& samples, long n) const {
     if (!UsesTransform()) return SampleSpan{blocks.first - half, blocks.end + half}.Within(reach);
     // A block starting at pair p0 holds x[2(p0 + q0) + 1 + i] for i below
     // twice the transform's size (see Apply).
-    const long unit = BlockSamples();
     const long q0 = (m_nFirstOddTap - 1) / 2;
-    const long lastBlock = blocks.first + (blocks.end - 1 - blocks.first) / unit * unit;
+    const long lastBlock = blocks.LastUnitStart(BlockSamples());
     const long first = 2 * (blocks.first / 2 + q0) + 1;
     const long end = 2 * (lastBlock / 2 + q0) + 1 + 2L * FftCorrelator::SizeFor(m_nOddTaps);
     return SampleSpan{first, end}.Within(reach);

@@ -25,4 +25,12 @@ struct SampleSpan {
         const SampleSpan both{std::max(first, other.first), std::min(end, other.end)};
         return both.Empty() ? SampleSpan{} : both;
     }
+    // The span grown at both ends to whole units of `unit` indices, unit u
+    // holding u·unit .. (u+1)·unit − 1; for spans from index 0 on.
+    SampleSpan WholeUnits(long unit) const {
+        if (Empty()) return {};
+        return {first / unit * unit, (end + unit - 1) / unit * unit};
+    }
+    // The first index of the last unit of a span of whole units.
+    long LastUnitStart(long unit) const { return first + (end - 1 - first) / unit * unit; }
 };
