@@ -89,7 +89,16 @@ TEST_F(LocalFileNames, FileDialogHandsOverTheChosenNamesBytes) {
         auto* model = dialog->findChild<QFileSystemModel*>();
         ASSERT_NE(model, nullptr);
         ASSERT_TRUE(Eventually([&] { return model->index(QString::fromStdString(path)).isValid(); }, 10000));
-        dialog->selectFile(QString::fromStdString(name));
+        // Until the listing has settled, the dialog may still drop a choice
+        // (its selection and name field are redone as the rows arrive):
+        // choose again until the dialog reports the name as chosen.
+        ASSERT_TRUE(Eventually(
+            [&] {
+                dialog->selectFile(QString::fromStdString(name));
+                return dialog->selectedFiles() == QStringList{QString::fromStdString(path)};
+            },
+            10000))
+            << dialog->selectedFiles().join(u'|').toStdString();
         // Whatever the dialog says instead of closing fails the test, not hangs it.
         QTimer::singleShot(5000, dialog, [dialog] {
             for (QMessageBox* box : dialog->findChildren<QMessageBox*>()) {
@@ -99,7 +108,8 @@ TEST_F(LocalFileNames, FileDialogHandsOverTheChosenNamesBytes) {
         });
         static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept, by its public base
         if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog stayed open";
+            ADD_FAILURE() << "the dialog stayed open with "
+                          << dialog->selectedFiles().join(u'|').toStdString();
             dialog->reject();
         }
     });

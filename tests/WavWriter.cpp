@@ -1,8 +1,11 @@
 #include "WavWriter.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 namespace testwav {
 
@@ -66,12 +69,14 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-std::vector<uint8_t> pcm(uint32_t rate, uint16_t channels, uint16_t bits, const std::vector<int32_t>& interleaved) {
+std::vector<uint8_t> pcm(uint32_t rate, uint16_t channels, uint16_t bits,
+                         const std::vector<int32_t>& interleaved) {
     const unsigned width = (bits + 7u) / 8u;
     Bytes payload;
     for (int32_t v : interleaved) {
         uint32_t u = (width == 1) ? static_cast<uint32_t>(v + 128) : static_cast<uint32_t>(v);
-        for (unsigned i = 0; i < width; ++i) payload.data().push_back(static_cast<uint8_t>((u >> (8 * i)) & 0xFF));
+        for (unsigned i = 0; i < width; ++i)
+            payload.data().push_back(static_cast<uint8_t>((u >> (8 * i)) & 0xFF));
     }
     Bytes b;
     b.tag("RIFF").u32(0).tag("WAVE");
@@ -88,7 +93,9 @@ std::vector<uint8_t> pcm16(uint32_t rate, uint16_t channels, const std::vector<i
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "fonavid-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    // A folder that cannot be made fails the test that wanted it, with the reason.
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a folder " + pattern + ": " + std::strerror(errno));
     m_path = pattern;
 }
 
