@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "UninitialisedAllocator.h"
+
 class DataFile {
 public:
     // Decimals of the numbers in the CSV files.
@@ -19,12 +21,15 @@ public:
     static constexpr int kFrequencyDecimals = 6;
     static constexpr int kLevelDecimals = 3;
 
+    // The sonogram's levels, made to be filled whole by the column threads
+    // (a new element is not set).
+    using LevelVector = std::vector<double, UninitialisedAllocator<double>>;
     // The sonogram's levels: column c (at time times[c] s) and row k (of
     // frequency frequencies[k] Hz) at levels[c · rows + k].
     struct SonogramLevels {
         std::vector<double> times;
         std::vector<double> frequencies;
-        std::vector<double> levels;
+        LevelVector levels;
     };
     // The values of one FGT row that a picture draws: value first + i at
     // time (first + i) · sigma.

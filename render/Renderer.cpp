@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "Messages.h"
 #include "NumberFormat.h"
 #include "PasFilmGrid.h"
+#include "PrefaultAhead.h"
 #include "SonogramColours.h"
 #include "SonogramComputation.h"
 #include "SonogramReadout.h"
@@ -85,6 +87,30 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
     const int rows = m_settings.fftSize / 2;
     const long sonogramHeight = rows + 1L;
     const long fgtHeight = options.fgt ? m_nFgtRows + 1L : 0L;
+    std::unique_ptr<PrefaultAhead> levelPages;
+    const bool keepLevels = !options.dataFile.empty();
+    if (keepLevels) {
+        try {
+            // Left unset: the columns write every value, NaN outside the signal.
+            m_levels.levels.resize(static_cast<size_t>(m_nWidth) * static_cast<size_t>(rows));
+            // Their pages are mapped on a thread of their own while the
+            // samples load, so that the columns find them ready.
+            levelPages = std::make_unique<PrefaultAhead>(std::vector<PrefaultAhead::Area>{
+                {m_levels.levels.data(), m_levels.levels.size() * sizeof(double)}});
+            for (int x = 0; x < m_nWidth; ++x)
+                m_levels.times.push_back(
+                    sonogram::TimeFromColumn(m_nFirstColumn + x, wave->GetFrADC(), m_settings.stepSamples));
+            for (int k = 0; k < rows; ++k)
+                m_levels.frequencies.push_back(
+                    sonogram::FrequencyFromRow(k, wave->GetFrADC(), m_settings.fftSize));
+        } catch (const std::bad_alloc&) {
+            levelPages.reset();  // before their memory goes
+            m_levels = DataFile::SonogramLevels();
+            platform::ShowMessage("Не хватает памяти для уровней сонограммы.");
+            return false;
+        }
+    }
+
     FGTOnDemand fgtValues;
     if (options.fgt) {
         // The FGT pane is aligned on the document's cursor; put it at the
@@ -115,29 +141,15 @@ bool Renderer::Render(const RenderOptions& options, QImage& picture) {
         m_pProgress->Note("Шаг столбцов " + std::to_string(m_settings.stepSamples) +
                           " отсчетов: " + std::to_string(m_nWidth) + " столбцов");
 
-    const bool keepLevels = !options.dataFile.empty();
-    if (keepLevels) {
-        try {
-            m_levels.levels.resize(static_cast<size_t>(m_nWidth) * static_cast<size_t>(rows));
-            for (int x = 0; x < m_nWidth; ++x)
-                m_levels.times.push_back(
-                    sonogram::TimeFromColumn(m_nFirstColumn + x, wave->GetFrADC(), m_settings.stepSamples));
-            for (int k = 0; k < rows; ++k)
-                m_levels.frequencies.push_back(
-                    sonogram::FrequencyFromRow(k, wave->GetFrADC(), m_settings.fftSize));
-        } catch (const std::bad_alloc&) {
-            m_levels = DataFile::SonogramLevels();
-            platform::ShowMessage("Не хватает памяти для уровней сонограммы.");
-            return false;
-        }
-    }
-
     QImage ring;
     if (m_pProgress != nullptr)
         m_pProgress->Begin("Рассчитывается сонограмма", (m_nWidth + SonogramRenderer::kColumnsPerStep - 1) /
                                                             SonogramRenderer::kColumnsPerStep);
-    if (!SonogramRenderer::Render(m_settings, m_nFirstColumn, m_nWidth, ring, m_pProgress,
-                                  keepLevels ? m_levels.levels.data() : nullptr)) {
+    const bool rendered = SonogramRenderer::Render(m_settings, m_nFirstColumn, m_nWidth, ring, m_pProgress,
+                                                   keepLevels ? m_levels.levels.data() : nullptr);
+    levelPages.reset();
+    if (!rendered) {
+        m_levels = DataFile::SonogramLevels();
         platform::ShowMessage("Не хватает памяти для сонограммы.");
         return false;
     }

@@ -101,7 +101,8 @@ TEST_P(SonogramCsvTest, EveryNumberIsPrintfs) {
     DataFile::SonogramLevels data;
     data.times = Values(shape.columns, random);
     data.frequencies = Values(shape.rows, random);
-    data.levels = Values(shape.rows * shape.columns, random);
+    const std::vector<double> levels = Values(shape.rows * shape.columns, random);
+    data.levels.assign(levels.begin(), levels.end());
     if (shape.level != 0.0) data.levels.assign(data.levels.size(), shape.level);
     const std::string written = Written(data);
     const std::string expected = Expected(data);
@@ -154,7 +155,8 @@ TEST(SonogramCsv, AFailedWriteStopsBothThreadsWithTheReason) {
     DataFile::SonogramLevels data;
     data.frequencies = Values(1023, random);
     data.times = Values(2000, random);
-    data.levels = Values(data.frequencies.size() * data.times.size(), random);
+    const std::vector<double> levels = Values(data.frequencies.size() * data.times.size(), random);
+    data.levels.assign(levels.begin(), levels.end());
     testwav::TempDir folder;
     const std::string path = folder.file("levels.csv");
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

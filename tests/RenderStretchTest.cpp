@@ -67,7 +67,8 @@ std::string Name(const StretchCase& c) {
 // Printed by name: the bytes of the case would include its padding.
 void PrintTo(const StretchCase& c, std::ostream* out) { *out << Name(c); }
 
-bool SameLevels(const std::vector<double>& a, const std::vector<double>& b) {
+template <class Levels>
+bool SameLevels(const Levels& a, const Levels& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
