@@ -4,90 +4,32 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "BenchFolder.h"
 #include "FonavidDoc.h"
-#include "Profile.h"
+#include "WavWriter.h"
 
 namespace {
 
-// A folder of its own for the WAVE file, the profile and the signal files.
-class LoadBenchFolder {
-public:
-    LoadBenchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fonavid-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~LoadBenchFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-void PutU16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v & 0xFF));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
-}
-
-void PutTag(std::vector<uint8_t>& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
-
-// A 16-bit stereo PCM file of two tones, written a second at a time.
+// A 16-bit stereo PCM file of two tones.
 bool WriteStereoFile(const std::string& path, uint32_t rate, uint32_t frames) {
-    const uint32_t dataBytes = frames * 4;
-    std::vector<uint8_t> b;
-    PutTag(b, "RIFF");
-    PutU32(b, 36 + dataBytes);
-    PutTag(b, "WAVE");
-    PutTag(b, "fmt ");
-    PutU32(b, 16);
-    PutU16(b, 1);
-    PutU16(b, 2);
-    PutU32(b, rate);
-    PutU32(b, rate * 4);
-    PutU16(b, 4);
-    PutU16(b, 16);
-    PutTag(b, "data");
-    PutU32(b, dataBytes);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = true;
     const double w = 8.0 * std::atan(1.0) / rate;
-    for (uint32_t i = 0; i < frames && ok; ++i) {
-        PutU16(b, static_cast<uint16_t>(static_cast<int16_t>(12000.0 * std::sin(w * 440.0 * i))));
-        PutU16(b, static_cast<uint16_t>(static_cast<int16_t>(9000.0 * std::sin(w * 1250.0 * i))));
-        if (b.size() >= 4u * rate || i + 1 == frames) {
-            ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-            b.clear();
-        }
-    }
-    return std::fclose(f) == 0 && ok;
+    return testwav::writeLongPcm16(path, rate, 2, frames, [w](uint32_t n, int16_t* frame) {
+        frame[0] = static_cast<int16_t>(12000.0 * std::sin(w * 440.0 * n));
+        frame[1] = static_cast<int16_t>(9000.0 * std::sin(w * 1250.0 * n));
+    });
 }
 
 void LoadStereo(benchmark::State& state, uint32_t rate, uint32_t seconds) {
-    LoadBenchFolder folder;
-    const std::string wav = folder.path() + "/stereo.wav";
-    const std::string ini = folder.path() + "/profile.ini";
+    const BenchFolder folder;
+    const std::string wav = folder.file("stereo.wav");
     const uint32_t frames = seconds * rate;
-    FILE* f = std::fopen(ini.c_str(), "w");
-    if (f == nullptr || !WriteStereoFile(wav, rate, frames)) {
-        if (f != nullptr) std::fclose(f);
+    if (!folder.Ready() || !WriteStereoFile(wav, rate, frames)) {
         state.SkipWithError("cannot write the benchmark's files");
         return;
     }
-    std::fprintf(f, "[Document]\nPathToTemporalFiles=%s\n", folder.path().c_str());
-    std::fclose(f);
-    const std::string previous = platform::SetProfileFile(ini);
     for (auto _ : state) {
         auto doc = std::make_unique<CFonavidDoc>();
         if (!doc->OnOpenDocument(wav)) {
@@ -99,7 +41,6 @@ void LoadStereo(benchmark::State& state, uint32_t rate, uint32_t seconds) {
         doc.reset();  // closing is not part of opening
         state.ResumeTiming();
     }
-    platform::SetProfileFile(previous);
     state.SetItemsProcessed(state.iterations() * frames);
 }
 

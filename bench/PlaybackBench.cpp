@@ -12,18 +12,15 @@
 #include <QElapsedTimer>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "BenchFolder.h"
 #include "FonavidDoc.h"
 #include "PlaybackController.h"
 #include "PlayheadMapping.h"
-#include "Profile.h"
 #include "SonogramComputation.h"
+#include "WavWriter.h"
 
 namespace {
 
@@ -33,29 +30,9 @@ constexpr uint32_t kFrames = 60u * 60u * kRate;
 const int kStep = sonogram::DeriveSonelGrid(kRate, 16, 1024).stepSamples;
 
 bool WriteHour(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const uint32_t dataBytes = kFrames * 2;
-    auto u32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(kRate);
-    u32(kRate * 2);
-    u16(2);
-    u16(16);
-    std::fwrite("data", 1, 4, f);
-    u32(dataBytes);
-    std::vector<int16_t> block(kRate);
-    for (uint32_t s = 0; s < kFrames; s += kRate) {
-        for (uint32_t i = 0; i < kRate; ++i) block[i] = static_cast<int16_t>(8000 * std::sin(0.3 * (s + i)));
-        std::fwrite(block.data(), 2, block.size(), f);
-    }
-    return std::fclose(f) == 0;
+    return testwav::writeLongPcm16(path, kRate, 1, kFrames, [](uint32_t n, int16_t* frame) {
+        frame[0] = static_cast<int16_t>(8000 * std::sin(0.3 * n));
+    });
 }
 
 void BM_PlaybackStartIn60Minutes(benchmark::State& state) {
@@ -69,16 +46,14 @@ void BM_PlaybackStartIn60Minutes(benchmark::State& state) {
         state.SkipWithError("no sound server (set PULSE_SERVER)");
         return;
     }
-    std::string folder = (std::filesystem::temp_directory_path() / "fonavid-bench-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) {
+    const BenchFolder folder;
+    if (!folder.Ready()) {
         state.SkipWithError("no temporary folder");
         return;
     }
-    const std::string previous = platform::SetProfileFile(folder + "/profile.ini");
-    platform::WriteProfileString("Document", "PathToTemporalFiles", folder);
     {
         auto doc = std::make_unique<CFonavidDoc>();
-        if (!WriteHour(folder + "/hour.wav") || !doc->OnOpenDocument(folder + "/hour.wav")) {
+        if (!WriteHour(folder.file("hour.wav")) || !doc->OnOpenDocument(folder.file("hour.wav"))) {
             state.SkipWithError("the recording could not be made");
         } else {
             double worstColumns = 0.0;
@@ -124,9 +99,6 @@ void BM_PlaybackStartIn60Minutes(benchmark::State& state) {
             state.counters["step"] = kStep;
         }
     }
-    platform::SetProfileFile(previous);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
 }
 BENCHMARK(BM_PlaybackStartIn60Minutes)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 

@@ -18,18 +18,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "DataFile.h"
 #include "FonavidDoc.h"
 #include "KWave.h"
 #include "OutputFile.h"
 #include "PaneSettings.h"
-#include "Profile.h"
 #include "RenderOptions.h"
 #include "Renderer.h"
 #include "SonogramRenderer.h"
@@ -69,20 +68,13 @@ void EnsureGuiApplication() {
     (void)application;
 }
 
-// The 60 s input in a fresh folder that is also the program's temporary
-// folder, the profile saying so while the object lives.
+// The 60 s input in a folder that is also the program's temporary folder.
 class Input60s {
 public:
     Input60s() {
-        const std::string profile = m_folder.file("profile.ini");
-        const std::string text = "[Document]\nPathToTemporalFiles=" + m_folder.path() + "\n";
-        m_previous = platform::SetProfileFile(profile);
-        m_ok = testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) &&
+        m_ok = m_folder.Ready() &&
                testwav::writeFile(m_folder.file("speech.wav"), testwav::pcm16(kRate, 1, Material()));
     }
-    ~Input60s() { platform::SetProfileFile(m_previous); }
-    Input60s(const Input60s&) = delete;
-    Input60s& operator=(const Input60s&) = delete;
 
     // False after telling the benchmark, when the input could not be written.
     bool Ready(benchmark::State& state) const {
@@ -101,8 +93,7 @@ public:
     }
 
 private:
-    testwav::TempDir m_folder;
-    std::string m_previous;
+    BenchFolder m_folder;
     bool m_ok = false;
 };
 
@@ -215,19 +206,14 @@ void BM_DataFile60s(benchmark::State& state) {
 // follows the columns, not the length of the file.
 void BM_Width1920AfterLoading(benchmark::State& state) {
     const long minutes = state.range(0);
-    testwav::TempDir folder;
-    const std::string profile = folder.file("profile.ini");
-    const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
-    const std::string previous = platform::SetProfileFile(profile);
+    const BenchFolder folder;
     std::vector<int16_t> samples(static_cast<size_t>(8000 * 60 * minutes));
     std::mt19937 random(3);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] =
             static_cast<int16_t>(4000.0 * std::sin(0.3 * static_cast<double>(i)) + (random() % 512) - 256.0);
     const std::string input = folder.file("long.wav");
-    if (!testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) ||
-        !testwav::writeFile(input, testwav::pcm16(8000, 1, samples))) {
-        platform::SetProfileFile(previous);
+    if (!folder.Ready() || !testwav::writeFile(input, testwav::pcm16(8000, 1, samples))) {
         state.SkipWithError("cannot write the input");
         return;
     }
@@ -235,7 +221,6 @@ void BM_Width1920AfterLoading(benchmark::State& state) {
     {
         CFonavidDoc document;
         if (!document.OnOpenDocument(input)) {
-            platform::SetProfileFile(previous);
             state.SkipWithError("cannot load the input");
             return;
         }
@@ -255,52 +240,24 @@ void BM_Width1920AfterLoading(benchmark::State& state) {
         state.counters["columns"] = columns;
         state.counters["step"] = settings.stepSamples;
     }
-    platform::SetProfileFile(previous);
 }
 
-// Writes `minutes` of 48 kHz stereo 16-bit PCM to `path`, a block at a time:
-// a wandering tone on the left, a steady one on the right, over noise.
+// Writes `minutes` of 48 kHz stereo 16-bit PCM to `path`: a wandering tone
+// on the left, a steady one on the right, over noise.
 bool WriteLongStereo(const std::string& path, int minutes) {
     constexpr uint32_t kLongRate = 48000;
-    const uint32_t frames = kLongRate * 60u * static_cast<uint32_t>(minutes);
-    const uint32_t bytes = frames * 4u;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&out](uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto u16 = [&out](uint16_t v) {
-        out.put(static_cast<char>(v & 0xFF));
-        out.put(static_cast<char>(v >> 8));
-    };
-    out.write("RIFF", 4);
-    u32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(kLongRate);
-    u32(kLongRate * 4);
-    u16(4);
-    u16(16);
-    out.write("data", 4);
-    u32(bytes);
     std::mt19937 random(48);
     const double twoPi = 8.0 * std::atan(1.0);
-    std::vector<int16_t> block(2 * 48000);
     double phase = 0.0;
-    for (uint32_t first = 0; first < frames; first += 48000) {
-        for (uint32_t i = 0; i < 48000; ++i) {
-            const double t = static_cast<double>(first + i) / kLongRate;
+    return testwav::writeLongPcm16(
+        path, kLongRate, 2, kLongRate * 60u * static_cast<uint32_t>(minutes),
+        [&](uint32_t n, int16_t* frame) {
+            const double t = static_cast<double>(n) / kLongRate;
             phase += twoPi * (150.0 + 50.0 * std::sin(twoPi * 0.5 * t)) / kLongRate;
             const double noise = static_cast<double>(random() % 400) - 200.0;
-            block[2 * i] = static_cast<int16_t>(std::lround(6000.0 * std::sin(phase) + noise));
-            block[2 * i + 1] =
-                static_cast<int16_t>(std::lround(5000.0 * std::sin(twoPi * 1000.0 * t) + noise));
-        }
-        out.write(reinterpret_cast<const char*>(block.data()),
-                  static_cast<std::streamsize>(block.size() * 2));
-    }
-    return static_cast<bool>(out);
+            frame[0] = static_cast<int16_t>(std::lround(6000.0 * std::sin(phase) + noise));
+            frame[1] = static_cast<int16_t>(std::lround(5000.0 * std::sin(twoPi * 1000.0 * t) + noise));
+        });
 }
 
 // Seconds 300 to 310 of 10 minutes of 48 kHz stereo; `whole` loads the whole
@@ -308,19 +265,14 @@ bool WriteLongStereo(const std::string& path, int minutes) {
 void BM_RangeOfLongFile(benchmark::State& state) {
     const bool whole = state.range(0) != 0;
     const bool fgt = state.range(1) != 0;
-    testwav::TempDir folder;
-    const std::string profile = folder.file("profile.ini");
-    const std::string text = "[Document]\nPathToTemporalFiles=" + folder.path() + "\n";
-    const std::string previous = platform::SetProfileFile(profile);
+    const BenchFolder folder;
     RenderOptions options;
     options.input = folder.file("long.wav");
     options.output = folder.file("long.png");
     options.startSeconds = 300.0;
     options.endSeconds = 310.0;
     options.fgt = fgt;
-    if (!testwav::writeFile(profile, std::vector<uint8_t>(text.begin(), text.end())) ||
-        !WriteLongStereo(options.input, 10)) {
-        platform::SetProfileFile(previous);
+    if (!folder.Ready() || !WriteLongStereo(options.input, 10)) {
         state.SkipWithError("cannot write the input");
         return;
     }
@@ -337,8 +289,6 @@ void BM_RangeOfLongFile(benchmark::State& state) {
     }
     state.counters["columns"] = picture.width();
     state.counters["frames"] = static_cast<double>(frames);
-    std::remove(options.input.c_str());
-    platform::SetProfileFile(previous);
 }
 
 }  // namespace

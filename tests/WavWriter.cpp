@@ -1,5 +1,6 @@
 #include "WavWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,28 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
     const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool writeLongPcm16(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames,
+                    const std::function<void(uint32_t n, int16_t* samples)>& frame) {
+    const uint32_t dataBytes = frames * channels * 2u;
+    Bytes header;
+    header.tag("RIFF").u32(36 + dataBytes).tag("WAVE");
+    header.chunk("fmt ", Bytes::fmtPayload(1, channels, rate, 16));
+    header.tag("data").u32(dataBytes);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    bool ok = std::fwrite(header.data().data(), 1, header.size(), f) == header.size();
+    std::vector<int16_t> block(static_cast<size_t>(rate) * channels);
+    for (uint32_t first = 0; first < frames && ok; first += rate) {
+        const uint32_t count = std::min(rate, frames - first);
+        for (uint32_t i = 0; i < count; ++i)
+            frame(first + i, block.data() + static_cast<size_t>(i) * channels);
+        // Little-endian, as the machines this runs on store them.
+        const size_t values = static_cast<size_t>(count) * channels;
+        ok = std::fwrite(block.data(), sizeof(int16_t), values, f) == values;
+    }
     return std::fclose(f) == 0 && ok;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,14 @@ std::vector<uint8_t> pcm16(uint32_t rate, uint16_t channels, const std::vector<i
 
 // The same for any container width: 8-bit values are written unsigned
 // (value + 128), others little-endian two's complement of `bits` bits.
-std::vector<uint8_t> pcm(uint32_t rate, uint16_t channels, uint16_t bits, const std::vector<int32_t>& interleaved);
+std::vector<uint8_t> pcm(uint32_t rate, uint16_t channels, uint16_t bits,
+                         const std::vector<int32_t>& interleaved);
+
+// A canonical 16-bit PCM WAVE file of `frames` frames too long to hold in
+// memory, written a second at a time: `frame(n, samples)` fills the
+// `channels` samples of frame n, called for n = 0, 1, ... in order.
+bool writeLongPcm16(const std::string& path, uint32_t rate, uint16_t channels, uint32_t frames,
+                    const std::function<void(uint32_t n, int16_t* samples)>& frame);
 
 // A fresh, empty folder under the system temporary folder, removed with its
 // contents when the object dies.
